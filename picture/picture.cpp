@@ -1,0 +1,118 @@
+#include "picture.h"
+
+#include "platform/drawdib.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Process-wide drawing state: one DrawDib handle opened on the first draw and
+// one scratch BITMAPINFO (header plus room for 256 colours) reused by every
+// draw, so drawing allocates nothing.
+struct DrawState {
+    alignas(4) BYTE scratch[sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)] = {};
+    HDRAWDIB handle = nullptr;
+
+    DrawState()
+    {
+        BITMAPINFOHEADER h;
+        h.biSize = 40;
+        h.biPlanes = 1;
+        std::memcpy(scratch, &h, sizeof h);
+    }
+    ~DrawState()
+    {
+        if (handle)
+            DrawDibClose(handle);
+    }
+    BITMAPINFOHEADER* header() { return reinterpret_cast<BITMAPINFOHEADER*>(scratch); }
+    RGBQUAD* colors() { return reinterpret_cast<RGBQUAD*>(scratch + sizeof(BITMAPINFOHEADER)); }
+};
+
+DrawState& drawState()
+{
+    static DrawState state;
+    return state;
+}
+
+} // namespace
+
+CPicture::CPicture() = default;
+
+CPicture::~CPicture()
+{
+    if (m_hBitmap)
+        DeleteObject(m_hBitmap);
+    m_hBitmap = nullptr;
+    DestroyJpegFile(m_pJpegFile);
+    DestroyGifCodec(m_pGifCodec);
+    if (!m_bBitsBorrowed)
+        std::free(m_pBits);
+    delete[] m_pColorTable;
+}
+
+void CPicture::Clear()
+{
+    if (m_hBitmap) {
+        DeleteObject(m_hBitmap);
+        m_hBitmap = nullptr;
+    }
+    if (!m_bBitsBorrowed)
+        std::free(m_pBits);
+    m_pBits = nullptr;
+    delete[] m_pColorTable;
+    m_pColorTable = nullptr;
+    m_bRotated = 0;
+}
+
+void CPicture::ReleaseImage()
+{
+    if (!m_bFromCodec) {
+        Clear();
+        return;
+    }
+    if (m_pJpegFile) {
+        JpegFile* file = m_pJpegFile;
+        m_pJpegFile = nullptr;
+        if (!m_bBitsBorrowed)
+            std::free(m_pBits);
+        m_pBits = nullptr;
+        DestroyJpegFile(file);
+    }
+    if (m_pGifCodec) {
+        GifCodec* codec = m_pGifCodec;
+        m_pGifCodec = nullptr;
+        if (!m_bBitsBorrowed)
+            std::free(m_pBits);
+        m_pBits = nullptr;
+        DestroyGifCodec(codec);
+    }
+    m_bRotated = 0;
+}
+
+int CPicture::Draw(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, int ySrc, int cxSrc, int cySrc,
+                   UINT flags) const
+{
+    if (!m_pBits)
+        return 0;
+    DrawState& state = drawState();
+    BITMAPINFOHEADER* h = state.header();
+    h->biWidth = m_nWidth;
+    h->biHeight = m_nHeight;
+    h->biBitCount = static_cast<WORD>(m_nBitCount);
+    if (m_nBitCount <= 8) {
+        int n = m_nColors;
+        if (n < 0)
+            n = 0;
+        if (n > 256)
+            n = 256;
+        h->biClrUsed = static_cast<DWORD>(n);
+        if (n && m_pColorTable)
+            std::memcpy(state.colors(), m_pColorTable, static_cast<std::size_t>(n) * sizeof(RGBQUAD));
+    }
+    if (!state.handle)
+        state.handle = DrawDibOpen();
+    DrawDibDraw(state.handle, hdc, xDst, yDst, cxDst, cyDst, h, m_pBits, xSrc, ySrc, cxSrc, cySrc, flags);
+    return 1;
+}

@@ -1,0 +1,90 @@
+// The one picture the viewer shows: a bottom-up DIB with its colour table and
+// the bookkeeping of who owns the pixel memory.
+#pragma once
+
+#include "platform/dc.h"
+#include "platform/globalmem.h"
+#include "platform/windef.h"
+
+#include <string>
+
+class JpegFile;
+class GifCodec;
+class CDib;
+
+class CPicture {
+public:
+    CPicture();
+    ~CPicture();
+    CPicture(const CPicture&) = delete;
+    CPicture& operator=(const CPicture&) = delete;
+
+    // Releasing.
+    void Clear();
+    void ReleaseImage();
+    void MarkBitsBorrowed() { m_bBitsBorrowed = 1; }
+
+    // Queries.
+    BOOL HasImage() const { return m_pBits != nullptr; }
+    int GetWidth() const { return m_nWidth; }
+    int GetHeight() const { return m_nHeight; }
+    int GetBitCount() const { return m_nBitCount; }
+    int GetRowBytes() const { return m_nRowBytes; }
+    int GetImageSize() const { return m_nImageSize; }
+    int GetColorCount() const { return m_nColors; }
+    RGBQUAD* GetColorTable() const { return m_pColorTable; }
+    BYTE* GetBits() const { return m_pBits; }
+    JpegFile* GetJpegFile() const { return m_pJpegFile; }
+    GifCodec* GetGifCodec() const { return m_pGifCodec; }
+
+    // Stored row `row` (0 is the bottom row as seen). No range check.
+    BYTE* GetRow(int row) const { return m_pBits + static_cast<std::ptrdiff_t>(m_nRowBytes) * row; }
+
+    int Draw(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, int ySrc, int cxSrc, int cySrc,
+             UINT flags) const;
+
+    // Loading and saving by extension.
+    int LoadFile(const std::string& path, int orientation, int depthCheck);
+    int CreateDib(int width, int height, int bitCount, int orientation);
+    int CreateDibChecked(int width, int height, int bitCount);
+    void AdoptCodecDib(CDib* dib);
+
+    // Readers take the whole file in memory; writers return nonzero on success.
+    int ReadBmp(const BYTE* data, std::size_t length, int orientation, int depthCheck);
+    int WriteBmp(const std::string& path);
+    int ReadPcx(const BYTE* data, std::size_t length, int orientation);
+    int WritePcx(const std::string& path, CDib* dib);
+    int ReadTga(const BYTE* data, std::size_t length, int orientation);
+    int WriteTga(const std::string& path);
+
+    int CopyToDib(CDib** out) const;
+    int RotateClockwise();
+
+    // Fields in declaration order; the view and the readers use them directly.
+    BYTE* m_pBits = nullptr;
+    JpegFile* m_pJpegFile = nullptr;
+    GifCodec* m_pGifCodec = nullptr;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nDisplayWidth = 0;
+    int m_nDisplayHeight = 0;
+    int m_nBitCount = 0;
+    int m_nRowBytes = 0;
+    int m_nImageSize = 0;
+    int m_nColors = 0;
+    DWORD m_nFileSize = 0;
+    int m_bBitsBorrowed = 0;
+    int m_bFromCodec = 0;
+    // Allocated with new RGBQUAD[] (zeroed); a picture-owned pixel block
+    // (after a rotation) is allocated with std::malloc.
+    RGBQUAD* m_pColorTable = nullptr;
+    HBITMAP m_hBitmap = nullptr;
+    // Set once the picture has been rotated: every writer then saves the
+    // picture as shown rather than the codec's unrotated decode.
+    int m_bRotated = 0;
+};
+
+// Destroys the codec objects; defined with the codecs so that this layer
+// does not need their full types.
+void DestroyJpegFile(JpegFile* file);
+void DestroyGifCodec(GifCodec* codec);

@@ -1,0 +1,22 @@
+// Device contexts: abstract drawing targets. The screen context, memory
+// contexts (which hold a selected bitmap) and the drawing surfaces of the GUI
+// and the tests all derive from DeviceContext.
+#pragma once
+
+#include "gdi.h"
+
+class DeviceContext {
+public:
+    virtual ~DeviceContext() = default;
+
+    // The bitmap and palette selected into this context (memory contexts).
+    HBITMAP selectedBitmap = nullptr;
+    HPALETTE selectedPalette = nullptr;
+
+    // Stretches a DIB onto this context; DrawDibDraw forwards here. The
+    // source rectangle counts from the picture's top-left corner. Contexts
+    // without pixels of their own ignore the call.
+    virtual BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
+                                const RGBQUAD* colors, const void* bits, int xSrc, int ySrc, int cxSrc,
+                                int cySrc, UINT flags);
+};
