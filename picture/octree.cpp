@@ -1,0 +1,299 @@
+#include "octree.h"
+
+#include "platform/dc.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+struct OctreeNode {
+    int isLeaf;
+    std::uint32_t pixelCount;
+    std::uint32_t redSum;
+    std::uint32_t greenSum;
+    std::uint32_t blueSum;
+    OctreeNode* child[8];
+    OctreeNode* nextReducible;
+};
+
+constexpr BYTE kBranchMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
+
+// One quantization's working state; nothing outlives the call.
+class Octree {
+public:
+    explicit Octree(UINT depth) : m_depth(depth) {}
+    ~Octree() { Free(m_root); }
+
+    bool Insert(BYTE r, BYTE g, BYTE b) { return Insert(&m_root, r, g, b, 0); }
+
+    void Reduce()
+    {
+        int level = static_cast<int>(m_depth) - 1;
+        while (level > 0 && !m_reducible[level])
+            --level;
+        if (level < 0)
+            return; // depth 0: the root is the only leaf
+        OctreeNode* node = m_reducible[level];
+        if (!node)
+            return;
+        m_reducible[level] = node->nextReducible;
+        std::uint32_t r = 0, g = 0, b = 0;
+        UINT children = 0;
+        for (auto& c : node->child) {
+            if (!c)
+                continue;
+            r += c->redSum;
+            g += c->greenSum;
+            b += c->blueSum;
+            node->pixelCount += c->pixelCount;
+            Free(c);
+            c = nullptr;
+            ++children;
+        }
+        node->isLeaf = 1;
+        node->redSum = r;
+        node->greenSum = g;
+        node->blueSum = b;
+        m_leaves = m_leaves - children + 1;
+    }
+
+    UINT Leaves() const { return m_leaves; }
+
+    void Collect(std::vector<PALETTEENTRY>& out) const { Collect(m_root, out); }
+
+private:
+    bool Insert(OctreeNode** slot, BYTE r, BYTE g, BYTE b, UINT level)
+    {
+        // Walk down iteratively: the tree is at most nine levels deep.
+        for (;;) {
+            if (!*slot) {
+                auto* node = static_cast<OctreeNode*>(std::calloc(1, sizeof(OctreeNode)));
+                if (!node)
+                    return false;
+                node->isLeaf = level == m_depth;
+                if (node->isLeaf) {
+                    ++m_leaves;
+                } else {
+                    node->nextReducible = m_reducible[level];
+                    m_reducible[level] = node;
+                }
+                *slot = node;
+            }
+            OctreeNode* node = *slot;
+            if (node->isLeaf) {
+                ++node->pixelCount;
+                node->redSum += r;
+                node->greenSum += g;
+                node->blueSum += b;
+                return true;
+            }
+            const BYTE mask = kBranchMask[level];
+            const int shift = 7 - static_cast<int>(level);
+            const int index = (((r & mask) >> shift) << 2) | (((g & mask) >> shift) << 1) | ((b & mask) >> shift);
+            slot = &node->child[index];
+            ++level;
+        }
+    }
+
+    static void Free(OctreeNode* node)
+    {
+        if (!node)
+            return;
+        for (auto* c : node->child)
+            Free(c);
+        std::free(node);
+    }
+
+    static void Collect(const OctreeNode* node, std::vector<PALETTEENTRY>& out)
+    {
+        if (!node)
+            return;
+        if (node->isLeaf) {
+            const std::uint32_t n = node->pixelCount ? node->pixelCount : 1;
+            out.push_back(PALETTEENTRY{BYTE(node->redSum / n), BYTE(node->greenSum / n), BYTE(node->blueSum / n), 0});
+            return;
+        }
+        for (const auto* c : node->child)
+            Collect(c, out);
+    }
+
+    UINT m_depth;
+    OctreeNode* m_root = nullptr;
+    UINT m_leaves = 0;
+    OctreeNode* m_reducible[9] = {};
+};
+
+int LowestBit(DWORD mask)
+{
+    int s = 0;
+    while (mask && !(mask & 1)) {
+        mask >>= 1;
+        ++s;
+    }
+    return s;
+}
+
+int BitCount(DWORD mask)
+{
+    int n = 0;
+    for (; mask; mask &= mask - 1)
+        ++n;
+    return n;
+}
+
+} // namespace
+
+HPALETTE OctreePaletteFromBitmap(HBITMAP section, UINT maxColours, UINT depth)
+{
+    if (depth > 8 || !section || maxColours < 1)
+        return nullptr;
+    DIBSECTION ds;
+    if (GetObject(section, sizeof ds, &ds) != sizeof ds)
+        return nullptr;
+    const int width = ds.dsBmih.biWidth;
+    const int height = ds.dsBmih.biHeight < 0 ? -ds.dsBmih.biHeight : ds.dsBmih.biHeight;
+    const int bitCount = ds.dsBmih.biBitCount;
+    const int rowBytes = ds.dsBm.bmWidthBytes;
+    const BYTE* bits = static_cast<const BYTE*>(ds.dsBm.bmBits);
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        return nullptr;
+
+    Octree tree(depth);
+    auto add = [&](BYTE r, BYTE g, BYTE b) {
+        if (!tree.Insert(r, g, b))
+            return false;
+        while (tree.Leaves() > maxColours)
+            tree.Reduce();
+        return true;
+    };
+
+    if (bitCount <= 8) {
+        std::vector<BYTE> line;
+        try {
+            line.resize((std::size_t(width) * 24 + 31) / 32 * 4);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        BITMAPINFO request{};
+        request.bmiHeader.biSize = 40;
+        request.bmiHeader.biWidth = width;
+        request.bmiHeader.biHeight = height;
+        request.bmiHeader.biPlanes = 1;
+        request.bmiHeader.biBitCount = 24;
+        HDC screen = GetDC(nullptr);
+        for (int scan = 0; scan < height; ++scan) {
+            GetDIBits(screen, section, static_cast<UINT>(scan), 1, line.data(), &request, DIB_RGB_COLORS);
+            for (int x = 0; x < width; ++x)
+                if (!add(line[3 * x + 2], line[3 * x + 1], line[3 * x])) {
+                    ReleaseDC(nullptr, screen);
+                    return nullptr;
+                }
+        }
+        ReleaseDC(nullptr, screen);
+    } else {
+        DWORD masks[3];
+        if (bitCount == 16) {
+            masks[0] = 0x7C00;
+            masks[1] = 0x03E0;
+            masks[2] = 0x001F;
+        } else {
+            masks[0] = 0xFF0000;
+            masks[1] = 0x00FF00;
+            masks[2] = 0x0000FF;
+        }
+        if (ds.dsBmih.biCompression == BI_BITFIELDS && bitCount != 24)
+            std::memcpy(masks, ds.dsBitfields, sizeof masks);
+        int right[3], left[3];
+        for (int i = 0; i < 3; ++i) {
+            right[i] = LowestBit(masks[i]);
+            left[i] = bitCount == 16 ? 8 - BitCount(masks[i]) : 0;
+            if (left[i] < 0)
+                left[i] = 0;
+        }
+        auto channel = [&](DWORD word, int i) -> BYTE {
+            if (!masks[i])
+                return 0;
+            return BYTE(((word & masks[i]) >> right[i]) << left[i]);
+        };
+        for (int row = 0; row < height; ++row) {
+            const BYTE* p = bits + std::size_t(row) * std::size_t(rowBytes);
+            for (int x = 0; x < width; ++x) {
+                BYTE r, g, b;
+                if (bitCount == 24) {
+                    b = p[3 * x];
+                    g = p[3 * x + 1];
+                    r = p[3 * x + 2];
+                } else {
+                    DWORD w;
+                    if (bitCount == 16)
+                        w = DWORD(p[2 * x] | (p[2 * x + 1] << 8));
+                    else
+                        w = DWORD(p[4 * x]) | (DWORD(p[4 * x + 1]) << 8) | (DWORD(p[4 * x + 2]) << 16) |
+                            (DWORD(p[4 * x + 3]) << 24);
+                    r = channel(w, 0);
+                    g = channel(w, 1);
+                    b = channel(w, 2);
+                }
+                if (!add(r, g, b))
+                    return nullptr;
+            }
+        }
+    }
+
+    if (tree.Leaves() > maxColours || tree.Leaves() == 0)
+        return nullptr;
+    std::vector<PALETTEENTRY> entries;
+    tree.Collect(entries);
+    const std::size_t bytes = 4 + 4 * entries.size();
+    auto* log = static_cast<LOGPALETTE*>(std::calloc(1, bytes));
+    if (!log)
+        return nullptr;
+    log->palVersion = 0x300;
+    log->palNumEntries = static_cast<WORD>(entries.size());
+    std::memcpy(log->palPalEntry, entries.data(), entries.size() * sizeof(PALETTEENTRY));
+    HPALETTE palette = CreatePalette(log);
+    std::free(log);
+    return palette;
+}
+
+HPALETTE OctreePaletteFromDib(const BITMAPINFOHEADER* dib, UINT maxColours, UINT depth)
+{
+    if (!dib || dib->biSize != 40)
+        return nullptr;
+    HDC screen = GetDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP section =
+        CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!section) {
+        ReleaseDC(nullptr, screen);
+        return nullptr;
+    }
+    const int bitCount = dib->biBitCount;
+    DWORD tableEntries = 0;
+    if (bitCount <= 8)
+        tableEntries = dib->biClrUsed ? dib->biClrUsed : (1u << bitCount);
+    else if (dib->biCompression == BI_BITFIELDS)
+        tableEntries = 3; // the masks take the table's place
+    const BYTE* source = reinterpret_cast<const BYTE*>(dib) + 40 + 4 * tableEntries;
+    const std::size_t rowBytes = (std::size_t(dib->biWidth) * dib->biPlanes * bitCount + 31) / 32 * 4;
+    const std::size_t height = dib->biHeight < 0 ? std::size_t(-std::int64_t(dib->biHeight)) : std::size_t(dib->biHeight);
+    std::memcpy(bits, source, std::min(rowBytes * height, section->imageBytes));
+    if (bitCount <= 8) {
+        HDC memory = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(memory, section);
+        // Only the entries the block holds are copied; the rest stay black.
+        const UINT n = std::min<UINT>(tableEntries, 1u << bitCount);
+        SetDIBColorTable(memory, 0, n, reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(dib) + 40));
+        SelectObject(memory, old);
+        DeleteDC(memory);
+    }
+    ReleaseDC(nullptr, screen);
+    GdiFlush();
+    HPALETTE palette = OctreePaletteFromBitmap(section, maxColours, depth);
+    DeleteObject(section);
+    return palette;
+}

@@ -1,0 +1,280 @@
+#include "formats/save.h"
+#include "picture/picture.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kDamaged = "BMP文件已损坏或不完整!";
+
+Bytes Table(std::initializer_list<std::uint32_t> bgrx)
+{
+    Bytes t;
+    for (auto c : bgrx)
+        Put32(t, c);
+    return t;
+}
+
+} // namespace
+
+TEST(Bmp, ReadsEveryDepthBottomUp)
+{
+    struct Case {
+        int bits;
+        int width;
+        Bytes table;
+        Bytes rows; // two rows, bottom first
+        int colours;
+    };
+    const Bytes t2 = Table({0x000000, 0xFFFFFF});
+    Bytes t16;
+    for (int i = 0; i < 16; ++i)
+        Put32(t16, std::uint32_t(i * 0x111111));
+    Bytes t256;
+    for (int i = 0; i < 256; ++i)
+        Put32(t256, std::uint32_t(i) * 0x010101u);
+    const Case cases[] = {
+        {1, 9, t2, {0xFF, 0x80, 0, 0, 0x55, 0x00, 0, 0}, 2},
+        {4, 3, t16, {0x12, 0x30, 0, 0, 0xFE, 0xD0, 0, 0}, 16},
+        {8, 2, t256, {7, 200, 0, 0, 9, 10, 0, 0}, 256},
+        {16, 2, {}, {0x1F, 0x00, 0xE0, 0x03, 0x00, 0x7C, 0xFF, 0x7F}, 0},
+        {24, 1, {}, {1, 2, 3, 0, 4, 5, 6, 0}, 0},
+        {32, 1, {}, {1, 2, 3, 4, 5, 6, 7, 8}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bits);
+        const Bytes file = MakeBmp(c.width, 2, c.bits, c.table, c.rows);
+        CPicture p;
+        ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+        EXPECT_EQ(p.GetWidth(), c.width);
+        EXPECT_EQ(p.GetHeight(), 2);
+        EXPECT_EQ(p.GetBitCount(), c.bits);
+        EXPECT_EQ(p.GetRowBytes(), 4 * ((c.width * c.bits + 31) / 32));
+        EXPECT_EQ(p.GetColorCount(), c.colours);
+        EXPECT_EQ(0, std::memcmp(p.GetBits(), c.rows.data(), c.rows.size()));
+        if (c.colours) {
+            EXPECT_EQ(0, std::memcmp(p.GetColorTable(), c.table.data(), c.table.size()));
+        }
+    }
+}
+
+TEST(Bmp, TopDownFileIsStoredBottomUpAndWrittenWithPositiveHeight)
+{
+    // Three 1-pixel rows, top first in the file: red, green, blue.
+    const Bytes rows = {0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0};
+    const Bytes file = MakeBmp(1, -3, 24, {}, rows);
+    CPicture p;
+    ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+    EXPECT_EQ(p.GetHeight(), 3);
+    EXPECT_EQ(p.GetRow(2)[2], 255); // top row as seen is red
+    EXPECT_EQ(p.GetRow(0)[0], 255); // bottom row is blue
+
+    TempDir dir;
+    ASSERT_EQ(p.WriteBmp(dir.File("out.bmp")), 1);
+    const Bytes out = ReadFileBytes(dir.File("out.bmp"));
+    ASSERT_EQ(out.size(), 54u + 12u);
+    EXPECT_EQ(out[22] | (out[23] << 8), 3); // positive height
+    EXPECT_EQ(out[54 + 0], 255);            // first stored row: blue
+    EXPECT_EQ(out[54 + 8 + 2], 255);        // last stored row: red
+}
+
+TEST(Bmp, SixteenColourTableOnEightBitsKeepsSixteenAndWritesOffset118)
+{
+    Bytes t16;
+    for (int i = 0; i < 16; ++i)
+        Put32(t16, std::uint32_t(i));
+    const Bytes file = MakeBmp(4, 1, 8, t16, {1, 2, 3, 15}, 16);
+    CPicture p;
+    ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+    EXPECT_EQ(p.GetColorCount(), 16);
+    TempDir dir;
+    ASSERT_EQ(p.WriteBmp(dir.File("o.bmp")), 1);
+    const Bytes out = ReadFileBytes(dir.File("o.bmp"));
+    EXPECT_EQ(out[10], 118);
+    EXPECT_EQ(out[46], 16);
+    EXPECT_EQ(out.size(), 118u + 4u);
+}
+
+TEST(Bmp, WriterHeadersFor24And16Bits)
+{
+    TempDir dir;
+    {
+        const Bytes file = MakeBmp(3, 2, 24, {}, Bytes(24, 7));
+        CPicture p;
+        ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+        ASSERT_EQ(p.WriteBmp(dir.File("a.bmp")), 1);
+        const Bytes out = ReadFileBytes(dir.File("a.bmp"));
+        EXPECT_EQ(out[10], 54);
+        EXPECT_EQ(out[2] | (out[3] << 8), 54 + 24);
+        EXPECT_EQ(out[30], 0); // BI_RGB
+    }
+    {
+        // 5-6-5 bitfields are kept as stored and relabelled 5-5-5 on writing.
+        Bytes masks;
+        Put32(masks, 0xF800);
+        Put32(masks, 0x07E0);
+        Put32(masks, 0x001F);
+        const Bytes file = MakeBmp(2, 1, 16, masks, {0x00, 0xF8, 0x1F, 0x00}, 0, 3);
+        CPicture p;
+        ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+        EXPECT_EQ(p.GetBits()[1], 0xF8);
+        ASSERT_EQ(p.WriteBmp(dir.File("b.bmp")), 1);
+        const Bytes out = ReadFileBytes(dir.File("b.bmp"));
+        EXPECT_EQ(out[10], 66);
+        EXPECT_EQ(out[30], 3);
+        EXPECT_EQ(out[54] | (out[55] << 8), 0x7C00);
+        EXPECT_EQ(out[58] | (out[59] << 8), 0x03E0);
+        EXPECT_EQ(out[62], 0x1F);
+        EXPECT_EQ(out[66 + 1], 0xF8);
+    }
+}
+
+TEST(Bmp, RoundTripGivesTheSameBytesAtEveryDepth)
+{
+    TempDir dir;
+    for (int bits : {1, 4, 8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        Bytes table;
+        if (bits <= 8)
+            for (int i = 0; i < (1 << bits); ++i)
+                Put32(table, std::uint32_t(i * 37) & 0xFFFFFF);
+        const int width = 5;
+        const int stride = (width * bits + 31) / 32 * 4;
+        Bytes rows(std::size_t(stride) * 3);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] = std::uint8_t(i * 13 + 1);
+        const Bytes file = MakeBmp(width, 3, bits, table, rows, bits <= 8 ? (1u << bits) : 0);
+        const std::string path = dir.File("rt.bmp");
+        WriteFileBytes(path, file);
+        CPicture p;
+        ASSERT_EQ(p.LoadFile(path, 1, 0), 1);
+        ASSERT_EQ(p.WriteBmp(path), 1);
+        EXPECT_EQ(ReadFileBytes(path), file);
+    }
+}
+
+TEST(Bmp, RefusalsShowTheirMessageAndLeaveNoPicture)
+{
+    const Bytes good = MakeBmp(2, 2, 24, {}, Bytes(16, 1));
+    struct Case {
+        const char* name;
+        Bytes file;
+        const char* message;
+    };
+    Bytes badType = good;
+    badType[0] = 'X';
+    Bytes core = MakeBmp(2, 2, 24, {}, Bytes(16, 1), 0, 0, 0, 12);
+    Bytes offOutside = good;
+    offOutside[10] = 0xF0;
+    offOutside[11] = 0xFF;
+    const Bytes table8 = MakeBmp(2, 2, 8, Bytes(1024), Bytes(8));
+    std::vector<Case> cases = {
+        {"bad type", badType, "bfh.bfType != 'MB'"},
+        {"core header", core, "bih.biSize != sizeof(bih)"},
+        {"rle8", MakeBmp(2, 2, 8, Bytes(1024), Bytes(8), 0, 1), "bih.biCompression == BI_RLE8 || bih.biCompression == BI_RLE4"},
+        {"rle4", MakeBmp(2, 2, 4, Bytes(64), Bytes(8), 0, 2), "bih.biCompression == BI_RLE8 || bih.biCompression == BI_RLE4"},
+        {"compression 7", MakeBmp(2, 2, 24, {}, Bytes(16), 0, 7), "BMP文件的压缩方式不受支持!"},
+        {"short file", Bytes(good.begin(), good.begin() + 40), kDamaged},
+        {"offset outside", offOutside, kDamaged},
+        {"rows cut", Bytes(good.begin(), good.end() - 1), kDamaged},
+        {"table cut", Bytes(table8.begin(), table8.begin() + 600), kDamaged},
+        {"zero width", MakeBmp(0, 2, 24, {}, Bytes(16)), kDamaged},
+        {"negative width", MakeBmp(-2, 2, 24, {}, Bytes(16)), kDamaged},
+        {"zero height", MakeBmp(2, 0, 24, {}, Bytes(16)), kDamaged},
+        {"depth 2", MakeBmp(2, 2, 2, Bytes(16), Bytes(8)), kDamaged},
+        {"depth 0", MakeBmp(2, 2, 0, {}, Bytes(8)), kDamaged},
+        {"clrUsed 17 on 4 bits", MakeBmp(2, 2, 4, Bytes(68), Bytes(8), 17), kDamaged},
+        {"huge", MakeBmp(0x7FFFFFFF, 0x7FFFFFF, 32, {}, Bytes(16)), kDamaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageRecorder rec;
+        CPicture p;
+        EXPECT_EQ(p.ReadBmp(c.file.data(), c.file.size(), 1, 0), 0);
+        EXPECT_FALSE(p.HasImage());
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_EQ(rec.messages[0], c.message);
+    }
+}
+
+TEST(Bmp, DeepPictureIgnoresColourCount)
+{
+    const Bytes file = MakeBmp(1, 1, 24, {}, {1, 2, 3, 0}, 300);
+    CPicture p;
+    ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+    EXPECT_EQ(p.GetColorCount(), 0);
+}
+
+TEST(Bmp, SecondLoadDeletesTheFirstSectionOnce)
+{
+    const int before = LiveDibSectionCount();
+    {
+        const Bytes file = MakeBmp(2, 2, 24, {}, Bytes(16, 1));
+        CPicture p;
+        ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+        p.MarkBitsBorrowed();
+        EXPECT_EQ(LiveDibSectionCount(), before + 1);
+        p.ReleaseImage();
+        p.Clear();
+        p.Clear();
+        ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+        EXPECT_EQ(LiveDibSectionCount(), before + 1);
+    }
+    EXPECT_EQ(LiveDibSectionCount(), before);
+}
+
+TEST(LoadFile, ExtensionsChooseTheReader)
+{
+    TempDir dir;
+    const Bytes bmp = MakeBmp(1, 1, 24, {}, {1, 2, 3, 0});
+    WriteFileBytes(dir.File("archive.tar.bmp"), bmp);
+    WriteFileBytes(dir.File("UPPER.BMP"), bmp);
+    WriteFileBytes(dir.File("name.png"), bmp);
+    WriteFileBytes(dir.File("noextension"), bmp);
+    {
+        CPicture p;
+        EXPECT_EQ(p.LoadFile(dir.File("archive.tar.bmp"), 1, 0), 1);
+        EXPECT_EQ(p.m_nFileSize, bmp.size());
+        EXPECT_EQ(p.m_bFromCodec, 0);
+        CPicture q;
+        EXPECT_EQ(q.LoadFile(dir.File("UPPER.BMP"), 1, 0), 1);
+    }
+    for (const char* name : {"name.png", "noextension"}) {
+        MessageRecorder rec;
+        CPicture p;
+        EXPECT_EQ(p.LoadFile(dir.File(name), 1, 0), 0) << name;
+        EXPECT_TRUE(rec.messages.empty()) << name;
+        EXPECT_EQ(p.m_nFileSize, bmp.size()) << name; // it was read
+    }
+    {
+        MessageRecorder rec;
+        CPicture p;
+        EXPECT_EQ(p.LoadFile(dir.File("missing.bmp"), 1, 0), 0);
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_EQ(rec.messages[0], "无法打开文件!请确认文件是否存在或路径是否正确!");
+    }
+    EXPECT_EQ(FormatFromPath("PHOTO.JPG"), PictureFormat::Jpeg);
+    EXPECT_EQ(FormatFromPath("a.JpEg"), PictureFormat::Jpeg);
+    EXPECT_EQ(FormatFromPath("x.GIF"), PictureFormat::Gif);
+    EXPECT_EQ(FormatFromPath("/some.dir/file"), PictureFormat::Unknown);
+    EXPECT_EQ(FormatFromPath("a.tga"), PictureFormat::Tga);
+    EXPECT_EQ(FormatFromPath("a.Pcx"), PictureFormat::Pcx);
+}
+
+TEST(SafeWrite, FailedWriteLeavesTheOldFileAndNoTemporary)
+{
+    TempDir dir;
+    const std::string target = dir.File("keep.bmp");
+    WriteFileBytes(target, {1, 2, 3});
+    CPicture empty;
+    EXPECT_EQ(empty.WriteBmp(target), 0);
+    EXPECT_EQ(ReadFileBytes(target), (Bytes{1, 2, 3}));
+    CPicture p;
+    const Bytes file = MakeBmp(1, 1, 24, {}, {1, 2, 3, 0});
+    ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
+    EXPECT_EQ(p.WriteBmp(dir.File("no-such-folder/x.bmp")), 0);
+    EXPECT_EQ(dir.Names().size(), 1u);
+}
