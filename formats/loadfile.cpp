@@ -82,16 +82,16 @@ int CPicture::LoadFile(const std::string& path, int orientation, int depthCheck)
     }
 
     m_bFromCodec = 0;
-    std::vector<unsigned char> buffer;
-    if (!ReadWholeFile(path, buffer)) {
+    FileContents file;
+    if (!file.Load(path)) {
         AfxMessageBox("无法打开文件!请确认文件是否存在或路径是否正确!");
         return 0;
     }
-    m_nFileSize = static_cast<DWORD>(buffer.size());
+    m_nFileSize = static_cast<DWORD>(file.Size());
     switch (format) {
-    case PictureFormat::Bmp: return ReadBmp(buffer.data(), buffer.size(), orientation, depthCheck);
-    case PictureFormat::Tga: return ReadTga(buffer.data(), buffer.size(), orientation);
-    case PictureFormat::Pcx: return ReadPcx(buffer.data(), buffer.size(), orientation);
+    case PictureFormat::Bmp: return ReadBmp(file.Data(), file.Size(), orientation, depthCheck);
+    case PictureFormat::Tga: return ReadTga(file.Data(), file.Size(), orientation);
+    case PictureFormat::Pcx: return ReadPcx(file.Data(), file.Size(), orientation);
     default: return 0;
     }
 }
