@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -16,29 +17,57 @@ namespace {
 constexpr std::size_t kHeader = 128;
 constexpr std::size_t kEndPalette = 769;
 
-// Decodes the run-length stream into `out`, filling at most out.size()
-// bytes. Runs carry across row ends as the writers intend; whatever the data
-// does not reach stays zero (black).
-void DecodeRuns(const BYTE* in, std::size_t length, std::vector<BYTE>& out)
-{
-    std::size_t o = 0, i = 0;
-    const std::size_t n = out.size();
-    while (i < length && o < n) {
-        const BYTE b = in[i++];
-        if ((b & 0xC0) == 0xC0) {
-            if (i >= length)
+// Run-length decoder that carries a run across row ends, as the writers
+// intend. Each call fills `n` bytes; what the data does not reach is zero
+// (black).
+class RunDecoder {
+public:
+    RunDecoder(const BYTE* in, std::size_t length) : m_in(in), m_length(length) {}
+
+    void Fill(BYTE* out, std::size_t n)
+    {
+        std::size_t o = 0;
+        while (o < n) {
+            if (m_pending) {
+                const std::size_t count = std::min<std::size_t>(m_pending, n - o);
+                std::memset(out + o, m_value, count);
+                o += count;
+                m_pending -= count;
+                continue;
+            }
+            if (m_pos >= m_length)
                 break;
-            const BYTE v = in[i++];
-            std::size_t count = b & 0x3F;
-            if (count > n - o)
-                count = n - o;
-            std::memset(out.data() + o, v, count);
-            o += count;
-        } else {
-            out[o++] = b;
+            const BYTE b = m_in[m_pos];
+            if ((b & 0xC0) == 0xC0) {
+                if (m_pos + 1 >= m_length) {
+                    m_pos = m_length;
+                    break;
+                }
+                m_pending = b & 0x3F;
+                m_value = m_in[m_pos + 1];
+                m_pos += 2;
+            } else {
+                // Copy the whole stretch of literals at once.
+                std::size_t span = 1;
+                const std::size_t limit = std::min(m_length - m_pos, n - o);
+                while (span < limit && (m_in[m_pos + span] & 0xC0) != 0xC0)
+                    ++span;
+                std::memcpy(out + o, m_in + m_pos, span);
+                o += span;
+                m_pos += span;
+            }
         }
+        if (o < n)
+            std::memset(out + o, 0, n - o);
     }
-}
+
+private:
+    const BYTE* m_in;
+    std::size_t m_length;
+    std::size_t m_pos = 0;
+    std::size_t m_pending = 0;
+    BYTE m_value = 0;
+};
 
 } // namespace
 
@@ -76,29 +105,22 @@ int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
     if (depth == 8 && planes == 1 && length < kHeader + kEndPalette)
         return 0;
 
-    const std::uint64_t decodedSize = std::uint64_t(planes) * std::uint64_t(bytesPerLine) * std::uint64_t(height);
-    if (decodedSize > 0x7FFFFFFFull)
-        return 0;
-    std::vector<BYTE> decoded;
-    try {
-        decoded.resize(static_cast<std::size_t>(decodedSize));
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
     // An 8-bit file keeps its palette in the last 769 bytes.
     const std::size_t dataEnd = depth == 8 && planes == 1 ? length - kEndPalette + 1 : length;
-    DecodeRuns(data + kHeader, dataEnd - kHeader, decoded);
-
+    const std::size_t lineBytes = std::size_t(planes) * std::size_t(bytesPerLine);
+    std::unique_ptr<BYTE[]> line(new (std::nothrow) BYTE[lineBytes]);
+    if (!line)
+        return 0;
     if (!CreateDib(width, height, depth, orientation))
         return 0;
-    const std::size_t lineBytes = std::size_t(planes) * std::size_t(bytesPerLine);
+    RunDecoder decoder(data + kHeader, dataEnd - kHeader);
     for (int j = 0; j < height; ++j) {
-        const BYTE* line = decoded.data() + std::size_t(j) * lineBytes;
+        decoder.Fill(line.get(), lineBytes);
         BYTE* row = GetRow(height - 1 - j);
         if (depth == 24) {
-            const BYTE* r = line;
-            const BYTE* g = line + bytesPerLine;
-            const BYTE* b = line + 2 * bytesPerLine;
+            const BYTE* r = line.get();
+            const BYTE* g = r + bytesPerLine;
+            const BYTE* b = g + bytesPerLine;
             for (int x = 0; x < width; ++x) {
                 row[3 * x] = b[x];
                 row[3 * x + 1] = g[x];
@@ -113,7 +135,7 @@ int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
                 row[x / 2] |= BYTE(x % 2 ? index : index << 4);
             }
         } else {
-            std::memcpy(row, line, std::min<std::size_t>(std::size_t(m_nRowBytes), std::size_t(bytesPerLine)));
+            std::memcpy(row, line.get(), std::min<std::size_t>(std::size_t(m_nRowBytes), std::size_t(bytesPerLine)));
             // Padding bits past the width carry no pixels; keep them clear.
             const int usedBits = width * depth;
             if (usedBits % 8)

@@ -1,0 +1,101 @@
+// Files written by our writers must open in other programs with the same
+// pixels: ImageMagick for BMP, netpbm's readers for TGA and PCX (this
+// ImageMagick release shows bottom-left-origin TGA files upside down, which
+// netpbm and the format agree is wrong). Skipped where the tools are missing.
+#include "formats/save.h"
+#include "picture/picture.h"
+#include "test_util.h"
+#include "tools/samplegen/photo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::string ImageMagick()
+{
+    for (const char* p : {"/usr/bin/convert", "/usr/local/bin/convert"})
+        if (access(p, X_OK) == 0)
+            return p;
+    return {};
+}
+
+// Decodes a file with ImageMagick into top-down RGB triples.
+bool ReadWithImageMagick(const std::string& tool, const std::string& path, int& w, int& h, Bytes& rgb)
+{
+    std::string cmd = tool + " '" + path + "' -depth 8 ppm:- 2>/dev/null";
+    if (tool == "tgatoppm" || tool == "pcxtoppm")
+        cmd = tool + " '" + path + "' 2>/dev/null";
+    std::FILE* pipe = popen(cmd.c_str(), "r");
+    if (!pipe)
+        return false;
+    int maxv = 0;
+    const int got = std::fscanf(pipe, "P6 %d %d %d", &w, &h, &maxv);
+    std::fgetc(pipe);
+    if (got != 3 || maxv != 255) {
+        pclose(pipe);
+        return false;
+    }
+    rgb.resize(std::size_t(w) * h * 3);
+    const std::size_t n = std::fread(rgb.data(), 1, rgb.size(), pipe);
+    pclose(pipe);
+    return n == rgb.size();
+}
+
+} // namespace
+
+TEST(PeerCrossCheck, OurFilesShowTheSamePixels)
+{
+    const std::string tool = ImageMagick();
+    if (tool.empty())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
+    const int width = 37, height = 23;
+    CPicture picture;
+    ASSERT_EQ(picture.CreateDib(width, height, 24, 1), 1);
+    const auto rows = MakePhotoRows(width, height, 3);
+    std::memcpy(picture.GetBits(), rows.data(), rows.size());
+    const bool netpbm = access("/usr/bin/tgatoppm", X_OK) == 0 && access("/usr/bin/pcxtoppm", X_OK) == 0;
+    if (!netpbm)
+        std::printf("netpbm missing: TGA and PCX cross-checks skipped\n");
+    for (PictureFormat format : {PictureFormat::Bmp, PictureFormat::Tga}) {
+        if (format == PictureFormat::Tga && !netpbm)
+            continue;
+        const std::string path = dir.File(std::string("x") + FormatExtension(format));
+        ASSERT_EQ(SavePicture(picture, path, format), 1);
+        int w = 0, h = 0;
+        Bytes rgb;
+        ASSERT_TRUE(ReadWithImageMagick(format == PictureFormat::Tga ? "tgatoppm" : tool, path, w, h, rgb)) << path;
+        ASSERT_EQ(w, width);
+        ASSERT_EQ(h, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const BYTE* p = picture.GetRow(height - 1 - y) + 3 * x;
+                const std::uint8_t* q = &rgb[(std::size_t(y) * width + x) * 3];
+                ASSERT_EQ(q[0], p[2]) << path << " " << x << "," << y;
+                ASSERT_EQ(q[1], p[1]);
+                ASSERT_EQ(q[2], p[0]);
+            }
+    }
+    if (!netpbm)
+        return;
+    // PCX is 8-bit: compare against our own reading of the file we wrote.
+    const std::string pcx = dir.File("x.pcx");
+    ASSERT_EQ(SavePicture(picture, pcx, PictureFormat::Pcx), 1);
+    CPicture back;
+    ASSERT_EQ(back.LoadFile(pcx, 1, 0), 1);
+    int w = 0, h = 0;
+    Bytes rgb;
+    ASSERT_TRUE(ReadWithImageMagick("pcxtoppm", pcx, w, h, rgb));
+    ASSERT_EQ(w, width);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const RGBQUAD c = back.GetColorTable()[back.GetRow(height - 1 - y)[x]];
+            const std::uint8_t* q = &rgb[(std::size_t(y) * width + x) * 3];
+            ASSERT_EQ(q[0], c.rgbRed) << x << "," << y;
+            ASSERT_EQ(q[1], c.rgbGreen);
+            ASSERT_EQ(q[2], c.rgbBlue);
+        }
+}
