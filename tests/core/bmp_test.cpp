@@ -156,6 +156,21 @@ TEST(Bmp, RoundTripGivesTheSameBytesAtEveryDepth)
     }
 }
 
+TEST(Bmp, SixteenBitFileWithFiveFiveFiveMasksRoundTrips)
+{
+    Bytes masks;
+    Put32(masks, 0x7C00);
+    Put32(masks, 0x03E0);
+    Put32(masks, 0x001F);
+    const Bytes file = MakeBmp(3, 2, 16, masks, {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0}, 0, 3);
+    TempDir dir;
+    WriteFileBytes(dir.File("s.bmp"), file);
+    CPicture p;
+    ASSERT_EQ(p.LoadFile(dir.File("s.bmp"), 1, 0), 1);
+    ASSERT_EQ(p.WriteBmp(dir.File("s.bmp")), 1);
+    EXPECT_EQ(ReadFileBytes(dir.File("s.bmp")), file);
+}
+
 TEST(Bmp, RefusalsShowTheirMessageAndLeaveNoPicture)
 {
     const Bytes good = MakeBmp(2, 2, 24, {}, Bytes(16, 1));

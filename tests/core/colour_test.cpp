@@ -309,3 +309,44 @@ TEST(CDibClass, PictureCopyKeepsHeaderTableAndPixels)
     GlobalUnlock(dib->GetHandle());
     delete dib;
 }
+
+TEST(Dib, EveryPairOfDepthsKeepsColoursTheTargetCanHold)
+{
+    const std::vector<std::array<int, 3>> px = {{{0, 0, 0}}, {{255, 0, 0}}, {{0, 255, 0}}, {{255, 255, 0}}};
+    HGLOBAL src = Make24(4, 1, px);
+    const int depths[] = {4, 8, 16, 24, 32};
+    for (int from : depths)
+        for (int to : depths) {
+            SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to));
+            HGLOBAL a = ConvertDib(src, from, nullptr);
+            ASSERT_NE(a, nullptr);
+            HGLOBAL b = ConvertDib(a, to, nullptr);
+            ASSERT_NE(b, nullptr);
+            HGLOBAL c = ConvertDib(b, 24, nullptr);
+            ASSERT_NE(c, nullptr);
+            auto* s = static_cast<BITMAPINFOHEADER*>(GlobalLock(src));
+            auto* r = static_cast<BITMAPINFOHEADER*>(GlobalLock(c));
+            // The quantizer reads 16-bit channels shifted, not replicated
+            // (31 is 248), so an 8-bit table made from a 16-bit picture is
+            // up to 7 below full intensity.
+            const int slack = from == 16 && to <= 8 ? 7 : 0;
+            for (int i = 0; i < 12; ++i)
+                EXPECT_LE(std::abs(DibBits(s)[i] - DibBits(r)[i]), slack) << i;
+            GlobalUnlock(src);
+            GlobalUnlock(c);
+            FreeDib(a);
+            FreeDib(b);
+            FreeDib(c);
+        }
+    FreeDib(src);
+}
+
+TEST(Octree, UnsupportedDepthsGiveNoPalette)
+{
+    for (WORD bits : {2, 15}) {
+        BITMAPINFOHEADER h{40, 2, 2, 1, bits, 0, 0, 0, 0, 0, 0};
+        std::vector<BYTE> block(40 + 1024 + 64);
+        std::memcpy(block.data(), &h, 40);
+        EXPECT_EQ(OctreePaletteFromDib(reinterpret_cast<BITMAPINFOHEADER*>(block.data()), 256, 8), nullptr) << bits;
+    }
+}
