@@ -1,0 +1,36 @@
+// Loads any input under each of the five extensions and saves whatever
+// loaded in all five formats, then reads the BMP, TGA and PCX back.
+#include "formats/save.h"
+#include "fuzz_common.h"
+#include "picture/picture.h"
+
+#include <cstdio>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    SilenceMessages();
+    // Keep the writers' work small: a huge picture proves nothing more.
+    if (size > 64 * 1024)
+        return 0;
+    static const PictureFormat kFormats[] = {PictureFormat::Bmp, PictureFormat::Tga, PictureFormat::Pcx,
+                                             PictureFormat::Jpeg, PictureFormat::Gif};
+    for (PictureFormat in : kFormats) {
+        const std::string source = WriteScratch((std::string("in") + FormatExtension(in)).c_str(), data, size);
+        CPicture picture;
+        if (!picture.LoadFile(source, 1, 0))
+            continue;
+        picture.MarkBitsBorrowed();
+        if (std::int64_t(picture.GetWidth()) * picture.GetHeight() > 1 << 20)
+            continue;
+        for (PictureFormat out : kFormats) {
+            const std::string target = ScratchDir() + "/out" + FormatExtension(out);
+            if (SavePicture(picture, target, out) && out != PictureFormat::Jpeg && out != PictureFormat::Gif) {
+                CPicture back;
+                back.LoadFile(target, 1, 0);
+            }
+            std::remove(target.c_str());
+        }
+        picture.ReleaseImage();
+    }
+    return 0;
+}
