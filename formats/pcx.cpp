@@ -105,8 +105,9 @@ int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
     if (depth == 8 && planes == 1 && length < kHeader + kEndPalette)
         return 0;
 
-    // An 8-bit file keeps its palette in the last 769 bytes.
-    const std::size_t dataEnd = depth == 8 && planes == 1 ? length - kEndPalette + 1 : length;
+    // An 8-bit file keeps its palette in the last 769 bytes (0x0C, then 768);
+    // the marker is not pixel data even when the runs fall short.
+    const std::size_t dataEnd = depth == 8 && planes == 1 ? length - kEndPalette : length;
     const std::size_t lineBytes = std::size_t(planes) * std::size_t(bytesPerLine);
     std::unique_ptr<BYTE[]> line(new (std::nothrow) BYTE[lineBytes]);
     if (!line)

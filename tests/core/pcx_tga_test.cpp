@@ -149,6 +149,17 @@ TEST(Pcx, MalformedFilesAreRefusedOrBlack)
     ASSERT_EQ(p.ReadPcx(shortFile.data(), shortFile.size(), 1), 1);
     EXPECT_EQ(Rgb(p, 7, 7), (std::array<int, 3>{0, 0, 0}));
     EXPECT_EQ(Rgb(p, 0, 0), (std::array<int, 3>{80, 80, 80}));
+
+    // Short 8-bit data: the palette's 0x0C marker is not taken as a pixel.
+    Bytes palette(769, 0);
+    palette[0] = 0x0C;
+    palette[1 + 3 * 12] = 200; // index 12 would show red
+    const Bytes short8 = Cat(Cat(PcxHeader(5, 8, 1, 4, 1, 4), {7, 7}), palette);
+    CPicture q;
+    ASSERT_EQ(q.ReadPcx(short8.data(), short8.size(), 1), 1);
+    EXPECT_EQ(q.GetRow(0)[1], 7);
+    EXPECT_EQ(q.GetRow(0)[2], 0);
+    EXPECT_EQ(q.GetRow(0)[3], 0);
 }
 
 TEST(Pcx, WriterRunsPaletteAndDepth)
