@@ -61,6 +61,9 @@ public:
             std::memset(out + o, 0, n - o);
     }
 
+    // Nothing left to give: every further row would be black.
+    bool Exhausted() const { return m_pending == 0 && m_pos >= m_length; }
+
 private:
     const BYTE* m_in;
     std::size_t m_length;
@@ -116,6 +119,10 @@ int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
         return 0;
     RunDecoder decoder(data + kHeader, dataEnd - kHeader);
     for (int j = 0; j < height; ++j) {
+        // The new section starts black, so rows past the data need no work:
+        // a huge header on a few bytes costs no more than its allocation.
+        if (decoder.Exhausted())
+            break;
         decoder.Fill(line.get(), lineBytes);
         BYTE* row = GetRow(height - 1 - j);
         if (depth == 24) {
