@@ -60,6 +60,11 @@ int CPicture::ReadTga(const BYTE* data, std::size_t length, int orientation)
     const std::size_t dataPos = in.Pos();
     if (!rle && std::uint64_t(rowBytes) * height > length - dataPos)
         return 0;
+    // At best one run packet of 1 + pixel bytes covers 128 pixels; a header
+    // promising more than that is refused before anything is allocated.
+    const std::uint64_t pixels = std::uint64_t(width) * height;
+    if (rle && (pixels + 127) / 128 * (1 + pixelBytes) > length - dataPos)
+        return 0;
 
     if (!CreateDib(width, height, depth, orientation))
         return 0;

@@ -276,6 +276,8 @@ TEST(Tga, MalformedFilesLeaveThePictureEmpty)
         Cat(TgaHeader(2, 1, 1, 4), Bytes(4)),             // depth 4
         Cat(TgaHeader(2, 1, 1, 24, 0, 0, 0, 0, 0, 200), Bytes(4)), // ID beyond the file
         Bytes(10),
+        // 256 M pixels (a 768 MB picture) from 1000 bytes of full-length runs.
+        Cat(TgaHeader(10, 16000, 16000, 24), Bytes(1000, 0xFF)),
     };
     for (const Bytes& f : cases) {
         CPicture p;
