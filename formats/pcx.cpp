@@ -27,36 +27,43 @@ public:
     void Fill(BYTE* out, std::size_t n)
     {
         std::size_t o = 0;
-        while (o < n) {
-            if (m_pending) {
-                const std::size_t count = std::min<std::size_t>(m_pending, n - o);
-                std::memset(out + o, m_value, count);
-                o += count;
-                m_pending -= count;
+        if (m_pending) {
+            const std::size_t count = std::min<std::size_t>(m_pending, n);
+            std::memset(out, m_value, count);
+            o = count;
+            m_pending -= count;
+        }
+        // One byte at a time: photographs are mostly literals and single
+        // escaped bytes, where a plain store beats any call.
+        const BYTE* in = m_in;
+        const std::size_t length = m_length;
+        std::size_t pos = m_pos;
+        while (o < n && pos < length) {
+            const BYTE b = in[pos];
+            if (b < 0xC0) {
+                out[o++] = b;
+                ++pos;
                 continue;
             }
-            if (m_pos >= m_length)
+            if (pos + 1 >= length) {
+                pos = length; // a run byte without its value
                 break;
-            const BYTE b = m_in[m_pos];
-            if ((b & 0xC0) == 0xC0) {
-                if (m_pos + 1 >= m_length) {
-                    m_pos = m_length;
-                    break;
-                }
-                m_pending = b & 0x3F;
-                m_value = m_in[m_pos + 1];
-                m_pos += 2;
-            } else {
-                // Copy the whole stretch of literals at once.
-                std::size_t span = 1;
-                const std::size_t limit = std::min(m_length - m_pos, n - o);
-                while (span < limit && (m_in[m_pos + span] & 0xC0) != 0xC0)
-                    ++span;
-                std::memcpy(out + o, m_in + m_pos, span);
-                o += span;
-                m_pos += span;
             }
+            const BYTE value = in[pos + 1];
+            pos += 2;
+            std::size_t count = b & 0x3F;
+            if (count > n - o) {
+                m_pending = count - (n - o);
+                m_value = value;
+                count = n - o;
+            }
+            if (count == 1)
+                out[o] = value;
+            else
+                std::memset(out + o, value, count);
+            o += count;
         }
+        m_pos = pos;
         if (o < n)
             std::memset(out + o, 0, n - o);
     }
