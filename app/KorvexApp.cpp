@@ -1,0 +1,101 @@
+#include "KorvexApp.h"
+
+#include "AboutDlg.h"
+#include "KorvexDoc.h"
+#include "MainFrame.h"
+#include "res/resources.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSettings>
+
+namespace {
+CKorvexApp* g_app = nullptr;
+constexpr int kRecentFiles = 4;
+}
+
+CKorvexApp* AfxGetApp()
+{
+    return g_app;
+}
+
+CKorvexApp::CKorvexApp()
+{
+    g_app = this;
+    OnCommand(res::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(res::ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+    m_showAbout = [](QWidget* parent) {
+        CAboutDlg dlg(parent);
+        dlg.exec();
+    };
+}
+
+CKorvexApp::~CKorvexApp()
+{
+    m_pFrame.reset();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+bool CKorvexApp::InitInstance(const QStringList& arguments)
+{
+    // The profile: organisation and application keys of the settings.
+    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    QCoreApplication::setApplicationName(res::String(res::IDS_APP_TITLE));
+    // The recent-file list (4 entries) lives under "Recent File List" in it.
+
+    m_pDoc = std::make_unique<CKorvexDoc>();
+    m_pFrame = std::make_unique<CMainFrame>(m_pDoc.get(), this);
+    m_pMainWnd = m_pFrame.get();
+    m_pDoc->OnNewDocument();
+    if (!m_pFrame->OnCreate())
+        return false;
+
+    // A path on the command line: until opening pictures exists the
+    // document only takes the file's name as its title.
+    if (!arguments.isEmpty()) {
+        const QString path = arguments.first();
+        m_pDoc->SetTitle(QFileInfo(path).fileName());
+        AddToRecentFiles(QFileInfo(path).absoluteFilePath());
+    }
+    m_pFrame->UpdateCommandUI();
+    return true;
+}
+
+void CKorvexApp::OnAppAbout()
+{
+    m_showAbout(m_pMainWnd);
+}
+
+void CKorvexApp::OnFilePrintSetup()
+{
+    QPrinter printer;
+    QPageSetupDialog dlg(&printer, m_pMainWnd);
+    dlg.exec();
+}
+
+QStringList CKorvexApp::RecentFiles()
+{
+    QSettings settings;
+    QStringList files;
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString f = settings.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+        if (!f.isEmpty())
+            files.append(f);
+    }
+    return files;
+}
+
+void CKorvexApp::AddToRecentFiles(const QString& path)
+{
+    QStringList files = RecentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFiles)
+        files.removeLast();
+    QSettings settings;
+    for (int i = 1; i <= kRecentFiles; ++i)
+        settings.setValue(QStringLiteral("Recent File List/File%1").arg(i), i <= files.size() ? files[i - 1] : QString());
+}

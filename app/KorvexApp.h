@@ -1,0 +1,41 @@
+// The application object: start-up, the profile and the About command.
+#pragma once
+
+#include "CmdTarget.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CKorvexDoc;
+class QWidget;
+class CMainFrame;
+
+class CKorvexApp : public CCmdTarget {
+public:
+    CKorvexApp();
+    ~CKorvexApp() override;
+
+    // Start-up in order: profile, recent files, document/frame/view, the
+    // command line, show. Returns false to end the program.
+    bool InitInstance(const QStringList& arguments);
+    void OnAppAbout();
+    void OnFilePrintSetup();
+
+    CMainFrame* m_pMainWnd = nullptr;
+    CKorvexDoc* GetDocument() const { return m_pDoc.get(); }
+
+    // The recent-file list of the profile (at most 4, newest first).
+    static QStringList RecentFiles();
+    static void AddToRecentFiles(const QString& path);
+
+    // Shown modally by OnAppAbout; tests replace it to look at the dialog.
+    std::function<void(QWidget* parent)> m_showAbout;
+
+private:
+    std::unique_ptr<CKorvexDoc> m_pDoc;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+CKorvexApp* AfxGetApp();

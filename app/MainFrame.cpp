@@ -1,0 +1,314 @@
+#include "MainFrame.h"
+
+#include "KorvexDoc.h"
+#include "KorvexView.h"
+#include "res/artwork.h"
+#include "res/resources.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+bool g_animations = true;
+
+// Window animation flags of the opening table.
+constexpr unsigned AW_HOR_POSITIVE = 0x1, AW_HOR_NEGATIVE = 0x2, AW_VER_POSITIVE = 0x4, AW_VER_NEGATIVE = 0x8,
+                   AW_CENTER = 0x10, AW_ACTIVATE = 0x20000, AW_SLIDE = 0x40000, AW_BLEND = 0x80000;
+
+constexpr unsigned kOpeningFlags[20] = {
+    AW_ACTIVATE | AW_CENTER,
+    AW_ACTIVATE | AW_BLEND,
+    AW_ACTIVATE | AW_HOR_POSITIVE,
+    AW_ACTIVATE | AW_HOR_NEGATIVE,
+    AW_ACTIVATE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_POSITIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_NEGATIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_HOR_POSITIVE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_HOR_POSITIVE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_HOR_NEGATIVE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_HOR_NEGATIVE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_POSITIVE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_POSITIVE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_NEGATIVE | AW_VER_POSITIVE,
+    AW_ACTIVATE | AW_SLIDE | AW_HOR_NEGATIVE | AW_VER_NEGATIVE,
+    AW_ACTIVATE | AW_BLEND,
+    AW_ACTIVATE | AW_BLEND,
+};
+
+} // namespace
+
+unsigned CMainFrame::OpeningFlags(int row)
+{
+    return row >= 0 && row < 20 ? kOpeningFlags[row] : 0;
+}
+
+void CMainFrame::SetAnimationsEnabled(bool on)
+{
+    g_animations = on;
+}
+
+CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
+    : QMainWindow(parent), m_pDoc(doc), m_pApp(app)
+{
+    m_pView = new CKorvexView(doc, this);
+    m_pView->SetFrame(this);
+    setCentralWidget(m_pView);
+    m_router.SetTargets({m_pView, m_pDoc, this, m_pApp});
+    setWindowIcon(QIcon(res::AppIcon(48)));
+    m_pDoc->m_onTitleChanged = [this](const QString& title) { UpdateTitle(title); };
+    UpdateTitle(m_pDoc->GetTitle());
+
+    OnCommand(res::ID_VIEW_STATUS_BAR, [this] { OnViewStatusBar(); });
+    OnUpdate(res::ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(m_pStatusBar && !m_pStatusBar->isHidden() ? 1 : 0);
+    });
+    OnCommand(res::ID_VIEW_TOOLBAR, [this] { OnViewToolBar(); });
+    OnUpdate(res::ID_VIEW_TOOLBAR, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0);
+    });
+    OnCommand(res::ID_APP_EXIT, [this] { close(); });
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::UpdateTitle(const QString& documentTitle)
+{
+    setWindowTitle(documentTitle + QStringLiteral(" - ") + res::WindowTitle());
+}
+
+QAction* CMainFrame::MakeAction(int id, const QString& text)
+{
+    if (QAction* existing = m_actions.value(id))
+        return existing;
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    action->setToolTip(res::Tooltip(id));
+    action->setStatusTip(QString()); // prompts never reach the status bar
+    action->setIcon(QIcon(res::ToolbarImage(id)));
+    action->setIconVisibleInMenu(false);
+    connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+    addAction(action); // keys work even while the menu bar is hidden
+    m_actions.insert(id, action);
+    return action;
+}
+
+void CMainFrame::BuildMenus()
+{
+    for (const res::Menu& menu : res::MainMenu()) {
+        QMenu* popup = menuBar()->addMenu(menu.title);
+        for (const res::MenuItem& item : menu.items) {
+            if (item.IsSeparator()) {
+                popup->addSeparator();
+                continue;
+            }
+            QAction* action = MakeAction(item.command, item.text);
+            action->setCheckable(item.checked);
+            action->setChecked(item.checked);
+            action->setEnabled(!item.grayed);
+            popup->addAction(action);
+        }
+        connect(popup, &QMenu::aboutToShow, this, [this] { UpdateCommandUI(); });
+    }
+    // Accelerator table 128. Commands without a menu item still get an
+    // action, so their keys are caught (and do nothing while disabled).
+    QHash<int, QList<QKeySequence>> keys;
+    for (const res::Accelerator& a : res::Accelerators())
+        keys[a.command].append(a.keys);
+    for (auto it = keys.begin(); it != keys.end(); ++it) {
+        QAction* action = MakeAction(it.key(), res::Tooltip(it.key()));
+        action->setShortcuts(it.value());
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+}
+
+void CMainFrame::BuildToolBar()
+{
+    m_pToolBar = new QToolBar(QStringLiteral("工具栏"), this);
+    m_pToolBar->setObjectName(QStringLiteral("toolbar59392"));
+    m_pToolBar->setIconSize(QSize(18, 15));
+    m_pToolBar->setMovable(true);
+    m_pToolBar->setFloatable(true);
+    m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : res::MainToolbar()) {
+        if (id == 0)
+            m_pToolBar->addSeparator();
+        else
+            m_pToolBar->addAction(MakeAction(id, res::Tooltip(id)));
+    }
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+}
+
+void CMainFrame::BuildStatusBar()
+{
+    m_pStatusBar = new QStatusBar(this);
+    m_pStatusBar->setObjectName(QStringLiteral("statusbar101"));
+    m_pStatusBar->setSizeGripEnabled(true);
+    setStatusBar(m_pStatusBar);
+    const QFontMetrics fm(m_pStatusBar->font());
+    for (int i = 0; i < 7; ++i) {
+        auto* label = new QLabel(m_pStatusBar);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setTextFormat(Qt::PlainText);
+        if (i == 0) {
+            label->setMinimumWidth(50);
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            m_pStatusBar->addWidget(label, 1);
+        } else {
+            int width = 100;
+            if (i == 5)
+                width = fm.horizontalAdvance(res::String(res::ID_INDICATOR_LEFT)) + 8;
+            if (i == 6)
+                width = fm.horizontalAdvance(res::String(res::ID_INDICATOR_RIGHT)) + 8;
+            label->setFixedWidth(width);
+            m_pStatusBar->addPermanentWidget(label);
+        }
+        m_panes.append(label);
+    }
+}
+
+bool CMainFrame::OnCreate()
+{
+    BuildMenus();
+    BuildToolBar();
+    BuildStatusBar();
+    if (!m_pToolBar || !m_pStatusBar || m_panes.size() != 7)
+        return false;
+    m_pIdleTimer = new QTimer(this);
+    m_pIdleTimer->setInterval(100);
+    connect(m_pIdleTimer, &QTimer::timeout, this, [this] { UpdateCommandUI(); });
+    m_pIdleTimer->start();
+    UpdateCommandUI();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        resize(avail.width() * 3 / 4, avail.height() * 3 / 4);
+        move(avail.center() - rect().center());
+    }
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    PlayOpeningAnimation(std::rand() % 20);
+    return true;
+}
+
+void CMainFrame::PlayOpeningAnimation(int row)
+{
+    m_nOpeningRow = row;
+    const unsigned flags = OpeningFlags(row);
+    if (!g_animations) {
+        showMaximized();
+        return;
+    }
+    // What the window system allows: a fade where opacity works, otherwise
+    // the window rolls, slides or expands into place; it always ends
+    // maximized.
+    const QRect end = geometry();
+    QRect start = end;
+    if (flags & AW_CENTER)
+        start = QRect(end.center(), QSize(1, 1));
+    if (flags & AW_HOR_POSITIVE)
+        start.setWidth(1);
+    if (flags & AW_HOR_NEGATIVE)
+        start.setLeft(end.right());
+    if (flags & AW_VER_POSITIVE)
+        start.setHeight(1);
+    if (flags & AW_VER_NEGATIVE)
+        start.setTop(end.bottom());
+    if (flags & AW_SLIDE) {
+        start = end;
+        start.translate((flags & AW_HOR_POSITIVE) ? -end.width() : (flags & AW_HOR_NEGATIVE) ? end.width() : 0,
+                        (flags & AW_VER_POSITIVE) ? -end.height() : (flags & AW_VER_NEGATIVE) ? end.height() : 0);
+    }
+    QPropertyAnimation* animation;
+    if (flags & AW_BLEND) {
+        setWindowOpacity(0.0);
+        animation = new QPropertyAnimation(this, "windowOpacity", this);
+        animation->setStartValue(0.0);
+        animation->setEndValue(1.0);
+    } else {
+        setGeometry(start);
+        animation = new QPropertyAnimation(this, "geometry", this);
+        animation->setStartValue(start);
+        animation->setEndValue(end);
+    }
+    animation->setDuration(1500);
+    connect(animation, &QPropertyAnimation::finished, this, [this] {
+        setWindowOpacity(1.0);
+        showMaximized();
+    });
+    show();
+    activateWindow();
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+bool CMainFrame::ExecuteCommand(int id)
+{
+    const bool ran = m_router.Execute(id);
+    UpdateCommandUI();
+    return ran;
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        const CCmdUI ui = m_router.Query(it.key());
+        it.value()->setEnabled(ui.m_bEnabled);
+        if (ui.m_bCheckSet) {
+            it.value()->setCheckable(true);
+            it.value()->setChecked(ui.m_nCheck != 0);
+        }
+    }
+    // The mouse-button indicators.
+    if (m_panes.size() == 7) {
+        const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+        m_panes[5]->setText(buttons & Qt::LeftButton ? res::String(res::ID_INDICATOR_LEFT) : QString());
+        m_panes[6]->setText(buttons & Qt::RightButton ? res::String(res::ID_INDICATOR_RIGHT) : QString());
+    }
+}
+
+void CMainFrame::SetPaneText(int pane, const QString& text)
+{
+    if (QLabel* label = m_panes.value(pane))
+        label->setText(text);
+}
+
+QString CMainFrame::GetPaneText(int pane) const
+{
+    QLabel* label = m_panes.value(pane);
+    return label ? label->text() : QString();
+}
+
+void CMainFrame::OnViewStatusBar()
+{
+    m_pStatusBar->setVisible(m_pStatusBar->isHidden());
+}
+
+void CMainFrame::OnViewToolBar()
+{
+    m_pToolBar->setVisible(m_pToolBar->isHidden());
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    // Menu and toolbar prompts never enter the status bar.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}

@@ -1,0 +1,79 @@
+// The main frame: menu 128, accelerators, the docked toolbar, the
+// seven-pane status bar and the opening animation.
+#pragma once
+
+#include "CmdTarget.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QMainWindow>
+#include <QVector>
+
+class QAction;
+class QMenu;
+class QToolBar;
+class QTimer;
+class CKorvexDoc;
+class CKorvexView;
+
+class CMainFrame : public QMainWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds the bars and plays the opening animation; false when a bar
+    // could not be made.
+    bool OnCreate();
+
+    CKorvexView* GetActiveView() const { return m_pView; }
+    CKorvexDoc* GetDocument() const { return m_pDoc; }
+    const CCommandRouter& Router() const { return m_router; }
+
+    // Runs a command the way every source does: update first, then the
+    // handler, only if enabled.
+    bool ExecuteCommand(int id);
+    // Refreshes every action's enabled and checked state and the indicators.
+    void UpdateCommandUI();
+
+    // Status-bar panes 0 to 6.
+    void SetPaneText(int pane, const QString& text);
+    QString GetPaneText(int pane) const;
+    QLabel* Pane(int pane) const { return m_panes.value(pane); }
+    QStatusBar* StatusBar() const { return m_pStatusBar; }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    QAction* Action(int id) const { return m_actions.value(id); }
+
+    // The caption: "<document title> - Tobble".
+    void UpdateTitle(const QString& documentTitle);
+
+    // The opening animation's row (0..19) and its flags.
+    int OpeningRow() const { return m_nOpeningRow; }
+    static unsigned OpeningFlags(int row);
+    // Tests and headless runs skip the 1500 ms animation.
+    static void SetAnimationsEnabled(bool on);
+
+    void OnViewStatusBar();
+    void OnViewToolBar();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    QAction* MakeAction(int id, const QString& text);
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void PlayOpeningAnimation(int row);
+
+    CKorvexDoc* m_pDoc;
+    CKorvexView* m_pView;
+    CCmdTarget* m_pApp;
+    CCommandRouter m_router;
+    QHash<int, QAction*> m_actions;
+    QToolBar* m_pToolBar = nullptr;
+    QStatusBar* m_pStatusBar = nullptr;
+    QVector<QLabel*> m_panes;
+    QTimer* m_pIdleTimer = nullptr;
+    int m_nOpeningRow = -1;
+};

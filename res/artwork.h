@@ -1,0 +1,12 @@
+// Toolbar button images, drawn by the program: 18 x 15 for toolbar 128 and
+// 16 x 15 for the full-screen toolbar 131.
+#pragma once
+
+#include <QPixmap>
+
+namespace res {
+
+QPixmap ToolbarImage(int command, int width = 18, int height = 15);
+QPixmap AppIcon(int size);
+
+} // namespace res
