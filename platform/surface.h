@@ -1,0 +1,48 @@
+// A drawing surface of RGB32 pixels (0xFFRRGGBB, rows top-down), the target
+// the view's paint draws into. Logical coordinates are offset by the
+// viewport origin (scrolling); only pixels inside the clip rectangle are
+// ever touched, so a draw costs what is visible.
+#pragma once
+
+#include "dc.h"
+
+#include <cstdint>
+#include <vector>
+
+class SurfaceDC : public DeviceContext {
+public:
+    SurfaceDC() = default;
+    SurfaceDC(int width, int height) { Resize(width, height); }
+
+    void Resize(int width, int height);
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    std::uint32_t* Bits() { return m_pixels.data(); }
+    const std::uint32_t* Bits() const { return m_pixels.data(); }
+    std::uint32_t Pixel(int x, int y) const { return m_pixels[std::size_t(y) * std::size_t(m_width) + std::size_t(x)]; }
+
+    // Logical (0, 0) maps to device (-origin.x, -origin.y).
+    void SetViewportOrigin(int x, int y)
+    {
+        m_originX = x;
+        m_originY = y;
+    }
+    // Device rectangle outside which nothing is drawn (defaults to the surface).
+    void SetClip(int left, int top, int right, int bottom);
+    void ResetClip() { SetClip(0, 0, m_width, m_height); }
+    void Fill(std::uint32_t colour);
+    void FillRect(int left, int top, int right, int bottom, std::uint32_t colour); // logical coordinates
+
+    BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
+                        const RGBQUAD* colors, const void* bits, int xSrc, int ySrc, int cxSrc, int cySrc,
+                        UINT flags) override;
+
+private:
+    std::vector<std::uint32_t> m_pixels;
+    int m_width = 0;
+    int m_height = 0;
+    int m_originX = 0;
+    int m_originY = 0;
+    RECT m_clip;
+    std::vector<int> m_xmap; // reused between draws
+};
