@@ -2,10 +2,11 @@
 
 #include "AboutDlg.h"
 #include "KorvexDoc.h"
+#include "KorvexView.h"
 #include "MainFrame.h"
 #include "res/resources.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
@@ -53,12 +54,13 @@ bool CKorvexApp::InitInstance(const QStringList& arguments)
     if (!m_pFrame->OnCreate())
         return false;
 
-    // A path on the command line: until opening pictures exists the
-    // document only takes the file's name as its title.
+    // A path on the command line opens the picture as Open does.
     if (!arguments.isEmpty()) {
-        const QString path = arguments.first();
-        m_pDoc->SetTitle(QFileInfo(path).fileName());
-        AddToRecentFiles(QFileInfo(path).absoluteFilePath());
+        const QString path = QFileInfo(arguments.first()).absoluteFilePath();
+        AddToRecentFiles(path);
+        QApplication::processEvents(); // let the window take its size first
+        if (!m_pFrame->GetActiveView()->OpenPicture(path))
+            m_pDoc->SetTitle(QFileInfo(path).fileName());
     }
     m_pFrame->UpdateCommandUI();
     return true;

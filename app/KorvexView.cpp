@@ -1,21 +1,338 @@
 #include "KorvexView.h"
 
+#include "KorvexApp.h"
 #include "KorvexDoc.h"
+#include "MainFrame.h"
+#include "formats/messages.h"
 #include "res/resources.h"
 
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTimer>
 
-CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent) : QAbstractScrollArea(parent), m_pDocument(doc)
+#include <cstdlib>
+#include <ctime>
+
+CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
+    : QAbstractScrollArea(parent), m_fZoom(m_layout.zoom), m_nOffsetX(m_layout.offsetX),
+      m_nOffsetY(m_layout.offsetY), m_nClientWidth(m_layout.clientWidth), m_nClientHeight(m_layout.clientHeight),
+      m_pDocument(doc)
 {
     setFrameShape(QFrame::NoFrame);
-    viewport()->setAutoFillBackground(true);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    SetScrollSizes(100, 100);
+
     // File New is never available: the one document lives for the whole run.
     OnUpdate(res::ID_FILE_NEW, [](CCmdUI& ui) { ui.Enable(false); });
     OnUpdate(res::ID_FILE_MRU_FILE1, [](CCmdUI& ui) { ui.Enable(false); });
+
+    auto zoomRule = [this](CCmdUI& ui) { ui.Enable(PictureCommandsEnabled()); };
+    OnCommand(res::ID_ZOOM_ORIGINAL, [this] { OnZoomActual(); });
+    OnCommand(res::ID_ZOOM_FIT, [this] { OnZoomFit(); });
+    OnCommand(res::ID_ZOOM_50, [this] { OnZoomFixed(0.5f); });
+    OnCommand(res::ID_ZOOM_75, [this] { OnZoomFixed(0.75f); });
+    OnCommand(res::ID_ZOOM_150, [this] { OnZoomFixed(1.5f); });
+    OnCommand(res::ID_ZOOM_200, [this] { OnZoomFixed(2.0f); });
+    OnCommand(res::ID_ZOOM_IN, [this] { OnZoomIn(); });
+    OnCommand(res::ID_ZOOM_OUT, [this] { OnZoomOut(); });
+    for (int id : {res::ID_ZOOM_ORIGINAL, res::ID_ZOOM_FIT, res::ID_ZOOM_50, res::ID_ZOOM_75, res::ID_ZOOM_150,
+                   res::ID_ZOOM_200, res::ID_ZOOM_IN})
+        OnUpdate(id, zoomRule);
+    OnUpdate(res::ID_ZOOM_OUT, [this](CCmdUI& ui) { ui.Enable(PictureCommandsEnabled() && !(m_fZoom < 0.0f)); });
+    OnCommand(res::ID_EFFECT_ON, [this] { OnEffectOnLoad(); });
+    OnUpdate(res::ID_EFFECT_ON, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(m_bEffectsOff == 0 ? 1 : 0);
+    });
+    OnCommand(res::ID_FILE_PRINT, [this] { Print(true); });
+    OnCommand(res::ID_FILE_PRINT_DIRECT, [this] { Print(false); });
+    OnCommand(res::ID_FILE_PRINT_PREVIEW, [this] { PrintPreview(); });
+}
+
+bool CKorvexView::PictureCommandsEnabled() const
+{
+    return m_pDocument->m_bNoPicture != 1 && m_pDocument->m_bFolderEmptied == 0;
+}
+
+void CKorvexView::MeasureClient()
+{
+    m_nClientWidth = viewport()->width();
+    m_nClientHeight = viewport()->height();
+}
+
+void CKorvexView::FitNewPicture()
+{
+    MeasureClient();
+    ::FitNewPicture(m_layout, m_picture.GetWidth(), m_picture.GetHeight());
+    m_picture.m_nDisplayWidth = m_layout.displayWidth;
+    m_picture.m_nDisplayHeight = m_layout.displayHeight;
+}
+
+void CKorvexView::CentreInClient()
+{
+    m_layout.displayWidth = m_picture.m_nDisplayWidth;
+    m_layout.displayHeight = m_picture.m_nDisplayHeight;
+    ::CentreInClient(m_layout);
+}
+
+void CKorvexView::ShowPictureInfo(const QString& path)
+{
+    if (!m_pFrame || !m_pFrame->StatusBar()) {
+        AfxMessageBox("Can not get StatusBar pointer!");
+        return;
+    }
+    const QString size = QString::asprintf("宽×高 = %d×%d", m_picture.GetWidth(), m_picture.GetHeight());
+    const QString file = QString::asprintf("%.1f KB", double(m_picture.m_nFileSize) / 1024.0);
+    const QString zoom = QString::asprintf("显示比例: %.3f", double(m_fZoom));
+    m_pFrame->SetPaneText(0, path);
+    m_pFrame->SetPaneText(1, zoom);
+    m_pFrame->SetPaneText(2, file);
+    m_pFrame->SetPaneText(3, size);
+}
+
+bool CKorvexView::OpenPicture(const QString& path)
+{
+    m_picture.ReleaseImage();
+    if (!m_picture.LoadFile(QFile::encodeName(path).toStdString(), m_nOrientation, m_bDepthCheck ? 1 : 0)) {
+        Invalidate();
+        return false;
+    }
+    m_picture.MarkBitsBorrowed();
+    m_pDocument->m_bNoPicture = 0;
+    m_pDocument->m_bFolderEmptied = 0;
+    m_pDocument->SetTitle(QFileInfo(path).fileName());
+    FitNewPicture();
+    ShowPictureInfo(path);
+    m_bEffectPending = 1;
+    Invalidate();
+    return true;
+}
+
+void CKorvexView::AfterZoom()
+{
+    m_picture.m_nDisplayWidth = m_layout.displayWidth;
+    m_picture.m_nDisplayHeight = m_layout.displayHeight;
+    if (m_pFrame)
+        m_pFrame->SetPaneText(1, QString::asprintf("显示比例: %.3f", double(m_fZoom)));
+    m_bEffectPending = 1;
+    Invalidate();
+}
+
+void CKorvexView::OnZoomActual()
+{
+    ZoomTo(m_layout, 1.0f, m_picture.GetWidth(), m_picture.GetHeight());
+    AfterZoom();
+}
+
+void CKorvexView::OnZoomFixed(float zoom)
+{
+    ZoomTo(m_layout, zoom, m_picture.GetWidth(), m_picture.GetHeight());
+    AfterZoom();
+}
+
+void CKorvexView::OnZoomFit()
+{
+    FitCompute(m_layout, m_picture.GetWidth(), m_picture.GetHeight());
+    AfterZoom();
+}
+
+void CKorvexView::OnZoomIn()
+{
+    ZoomStep(m_layout, 0.1f, m_picture.GetWidth(), m_picture.GetHeight());
+    AfterZoom();
+}
+
+void CKorvexView::OnZoomOut()
+{
+    if (ZoomStep(m_layout, -0.1f, m_picture.GetWidth(), m_picture.GetHeight()))
+        AfterZoom();
+}
+
+void CKorvexView::SetScrollSizes(int width, int height)
+{
+    m_nScrollWidth = width;
+    m_nScrollHeight = height;
+    const QSize vp = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, width - vp.width()));
+    horizontalScrollBar()->setPageStep(vp.width());
+    horizontalScrollBar()->setSingleStep(std::max(1, width / 100));
+    verticalScrollBar()->setRange(0, std::max(0, height - vp.height()));
+    verticalScrollBar()->setPageStep(vp.height());
+    verticalScrollBar()->setSingleStep(std::max(1, height / 100));
+}
+
+void CKorvexView::OnDraw(SurfaceDC* dc)
+{
+    if (m_pDocument->m_bFolderEmptied) {
+        SetScrollSizes(100, 100);
+        MeasureClient();
+        QImage image(reinterpret_cast<uchar*>(dc->Bits()), dc->Width(), dc->Height(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.setPen(Qt::black);
+        const QFontMetrics fm(painter.font());
+        painter.drawText(m_nClientWidth / 2 - 100, m_nClientHeight / 2 + fm.ascent(),
+                         QStringLiteral("该目录已无可显示的图像"));
+        return;
+    }
+    if (!m_picture.HasImage())
+        return;
+    if (m_bRandomEffect && !m_bEffectsOff && m_bEffectPending) {
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        m_nEffect = std::rand() % 11;
+    }
+    bool drawn = false;
+    if (m_bEffectPending == 1 && !m_bEffectsOff && m_nEffect >= 1 && m_nEffect <= 10 && m_playEffect)
+        drawn = m_playEffect(m_nEffect, dc);
+    if (!drawn) {
+        const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
+        m_picture.Draw(dc, m_nOffsetX, m_nOffsetY, static_cast<int>(double(w) * double(m_fZoom)),
+                       static_cast<int>(double(h) * double(m_fZoom)), 0, 0, w, h, 0);
+    }
+    m_bEffectPending = 0;
+    SetScrollSizes(m_picture.m_nDisplayWidth, m_picture.m_nDisplayHeight);
+}
+
+void CKorvexView::Invalidate()
+{
+    if (m_bRedrawQueued)
+        return;
+    m_bRedrawQueued = true;
+    QTimer::singleShot(0, this, [this] { RedrawNow(); });
+}
+
+void CKorvexView::RedrawNow()
+{
+    m_bRedrawQueued = false;
+    const QSize vp = viewport()->size();
+    if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
+        m_surface.Resize(vp.width(), vp.height());
+    m_surface.ResetClip();
+    m_surface.Fill(palette().color(QPalette::Window).rgb() | 0xFF000000u);
+    m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    OnDraw(&m_surface);
+    viewport()->update();
 }
 
 void CKorvexView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+    if (m_surface.Width() == 0) {
+        painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+        return;
+    }
+    const QImage image(reinterpret_cast<const uchar*>(m_surface.Bits()), m_surface.Width(), m_surface.Height(),
+                       QImage::Format_RGB32);
+    painter.drawImage(0, 0, image);
+}
+
+void CKorvexView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    SetScrollSizes(m_nScrollWidth, m_nScrollHeight);
+    Invalidate();
+}
+
+void CKorvexView::scrollContentsBy(int, int)
+{
+    Invalidate();
+}
+
+void CKorvexView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pFrame) {
+        const QPoint p = event->position().toPoint();
+        m_pFrame->SetPaneText(4, QString::asprintf("X = %d , Y = %d", p.x(), p.y()));
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+QMenu* CKorvexView::BuildContextMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("PopupMenu"));
+    const CKorvexDoc* doc = m_pDocument;
+    const bool noPicture = doc->m_bNoPicture == 1;
+    const bool blocked = noPicture || doc->m_bFolderEmptied;
+    for (const res::MenuItem& item : res::ContextMenu()) {
+        if (item.IsSeparator()) {
+            menu->addSeparator();
+            continue;
+        }
+        bool grayed = false;
+        switch (item.command) {
+        case res::ID_PREV_PICTURE: grayed = doc->m_nCurrent == 0 || noPicture; break;
+        case res::ID_NEXT_PICTURE: grayed = doc->m_nCurrent == doc->m_nLast || noPicture || doc->m_nLast < 0; break;
+        case res::ID_ZOOM_OUT: grayed = blocked || m_fZoom < 0.0f; break;
+        case res::ID_DELETE: grayed = noPicture || doc->m_nLast < 0; break;
+        case res::ID_FULL_SCREEN: grayed = false; break;
+        default: grayed = blocked; break;
+        }
+        QAction* action = menu->addAction(item.text);
+        action->setData(item.command);
+        action->setEnabled(!grayed);
+        if (item.command == res::ID_FULL_SCREEN) {
+            action->setCheckable(true);
+            action->setChecked(false); // full screen arrives with its own code
+        }
+        const int id = item.command;
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (m_pFrame)
+                m_pFrame->ExecuteCommand(id);
+        });
+    }
+    return menu;
+}
+
+void CKorvexView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = BuildContextMenu();
+    menu->exec(event->globalPos());
+    menu->deleteLater();
+}
+
+void CKorvexView::Print(bool withDialog)
+{
+    QPrinter printer;
+    if (withDialog) {
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    QPainter painter(&printer);
+    const QRect page = painter.viewport();
+    SurfaceDC surface(page.width(), page.height());
+    surface.Fill(0xFFFFFFFFu);
+    surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const int pending = m_bEffectPending;
+    m_bEffectPending = 0; // the printed page is drawn plainly
+    OnDraw(&surface);
+    m_bEffectPending = pending;
+    painter.drawImage(0, 0, QImage(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(), surface.Height(),
+                                   QImage::Format_RGB32));
+}
+
+void CKorvexView::PrintPreview()
+{
+    QPrintPreviewDialog preview(this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
+        QPainter painter(printer);
+        const QRect page = painter.viewport();
+        SurfaceDC surface(page.width(), page.height());
+        surface.Fill(0xFFFFFFFFu);
+        const int pending = m_bEffectPending;
+        m_bEffectPending = 0;
+        OnDraw(&surface);
+        m_bEffectPending = pending;
+        painter.drawImage(0, 0, QImage(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(),
+                                       surface.Height(), QImage::Format_RGB32));
+    });
+    preview.exec();
 }

@@ -1,13 +1,21 @@
-// The scrolling view that owns the picture on screen.
+// The scrolling view that owns the picture on screen: layout, zoom, paint,
+// status texts and the context menu.
+//
+// Painting: the view keeps a viewport-sized surface holding what the window
+// shows. Invalidate() schedules (queued, coalesced) an erase and OnDraw on
+// that surface outside Qt's paint event; paintEvent only copies it.
 #pragma once
 
 #include "CmdTarget.h"
+#include "ViewLayout.h"
 #include "picture/picture.h"
+#include "platform/surface.h"
 
 #include <QAbstractScrollArea>
 
 class CKorvexDoc;
 class CMainFrame;
+class QMenu;
 
 class CKorvexView : public QAbstractScrollArea, public CCmdTarget {
     Q_OBJECT
@@ -17,12 +25,71 @@ public:
     CKorvexDoc* GetDocument() const { return m_pDocument; }
     void SetFrame(CMainFrame* frame) { m_pFrame = frame; }
 
+    // Layout and status, used by every command that brings a picture.
+    void FitNewPicture();
+    void CentreInClient();
+    void ShowPictureInfo(const QString& path);
+    // Loads `path` the way Open does once the file was chosen; false when the
+    // reader refused it (its message has been shown).
+    bool OpenPicture(const QString& path);
+
+    // Schedules an erase and OnDraw; several calls before the event loop
+    // runs give one redraw.
+    void Invalidate();
+    // Runs the scheduled redraw now (tests, synchronous presentation).
+    void RedrawNow();
+    const SurfaceDC& Surface() const { return m_surface; }
+    void OnDraw(SurfaceDC* dc);
+
+    // Zoom commands.
+    void OnZoomActual();
+    void OnZoomFit();
+    void OnZoomFixed(float zoom);
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnEffectOnLoad() { m_bEffectsOff = m_bEffectsOff ? 0 : 1; }
+
+    // The context menu (menu 133), built with its grayed states read now.
+    QMenu* BuildContextMenu();
+
+    // Effect routines, added by the effects code: returns false when effect
+    // `effect` is not available, and the picture is then drawn plainly.
+    std::function<bool(int effect, SurfaceDC* dc)> m_playEffect;
+
+    // The layout the members below name (declared first so they can refer to it).
+    ViewLayout m_layout;
     CPicture m_picture;
+    float& m_fZoom;
+    int m_nEffect = 0;
+    int m_bRandomEffect = 1;
+    int& m_nOffsetX;
+    int& m_nOffsetY;
+    int& m_nClientWidth;
+    int& m_nClientHeight;
+    int m_nOrientation = 1;
+    int m_bEffectsOff = 0;
+    int m_bDepthCheck = 0;
+    int m_bEffectPending = 0;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    bool PictureCommandsEnabled() const;
+    void SetScrollSizes(int width, int height);
+    void MeasureClient();
+    void AfterZoom();
+    void Print(bool withDialog);
+    void PrintPreview();
+
     CKorvexDoc* m_pDocument;
     CMainFrame* m_pFrame = nullptr;
+    SurfaceDC m_surface;
+    bool m_bRedrawQueued = false;
+    int m_nScrollWidth = 100;
+    int m_nScrollHeight = 100;
 };

@@ -4,6 +4,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
+
+#include "formats/messages.h"
+#include "picture/dib.h"
 
 int main(int argc, char** argv)
 {
@@ -17,6 +21,16 @@ int main(int argc, char** argv)
     parser.process(app);
     if (qEnvironmentVariableIsSet("KORVEX_NO_ANIMATION"))
         CMainFrame::SetAnimationsEnabled(false);
+
+    // What the core reports appears in a message box with the application's caption.
+    SetMessageSink([](const std::string& text, const std::string& caption, MessageIcon icon) {
+        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.exec();
+    });
+    SetWaitCursorHooks([] { QApplication::setOverrideCursor(Qt::WaitCursor); },
+                       [] { QApplication::restoreOverrideCursor(); });
 
     CKorvexApp theApp;
     if (!theApp.InitInstance(parser.positionalArguments()))
