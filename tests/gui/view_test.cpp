@@ -1,0 +1,150 @@
+#include "app/ViewLayout.h"
+#include "gui_util.h"
+#include "res/resources.h"
+
+#include "../core/test_util.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+TEST(ViewLayout, FitCentreAndZoomSteps)
+{
+    ViewLayout l;
+    l.clientWidth = 800;
+    l.clientHeight = 600;
+    FitNewPicture(l, 1600, 1000);
+    EXPECT_EQ(QString::asprintf("%.3f", double(l.zoom)), QStringLiteral("0.498"));
+    EXPECT_EQ(l.displayWidth, 796);
+    EXPECT_EQ(l.displayHeight, 497);
+    EXPECT_EQ(l.offsetX, 0);
+    EXPECT_EQ(l.offsetY, 52);
+
+    FitNewPicture(l, 1000, 1600);
+    EXPECT_EQ(l.displayWidth, 372);
+    EXPECT_EQ(l.displayHeight, 596);
+    EXPECT_EQ(l.offsetX, 214);
+    EXPECT_EQ(l.offsetY, 0);
+
+    // A picture that fits is centred at its own size.
+    FitNewPicture(l, 101, 75);
+    EXPECT_EQ(l.zoom, 1.0f);
+    EXPECT_EQ(l.offsetX, 400 - 50);
+    EXPECT_EQ(l.offsetY, 300 - 37);
+    ZoomTo(l, 0.5f, 101, 75);
+    EXPECT_EQ(l.displayWidth, 50);
+    EXPECT_EQ(l.displayHeight, 37);
+    ZoomTo(l, 0.75f, 101, 75);
+    EXPECT_EQ(l.displayWidth, 75);
+    EXPECT_EQ(l.displayHeight, 56);
+    ZoomTo(l, 1.5f, 101, 75);
+    EXPECT_EQ(l.displayWidth, 151);
+    EXPECT_EQ(l.displayHeight, 112);
+
+    // Nine zoom-outs from 1.000 reach 0.100; the tenth stops and keeps its factor.
+    ZoomTo(l, 1.0f, 101, 75);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(ZoomStep(l, -0.1f, 101, 75)) << i;
+    EXPECT_EQ(QString::asprintf("%.3f", double(l.zoom)), QStringLiteral("0.100"));
+    const int width = l.displayWidth;
+    EXPECT_FALSE(ZoomStep(l, -0.1f, 101, 75));
+    EXPECT_LE(l.zoom, 0.0f);
+    EXPECT_EQ(l.displayWidth, width);
+    ASSERT_TRUE(ZoomStep(l, 0.1f, 101, 75));
+    EXPECT_EQ(QString::asprintf("%.3f", double(l.zoom)), QStringLiteral("0.100"));
+}
+
+namespace {
+
+// A 4 x 2 picture, red left half and blue right half, top row brighter.
+std::string WritePicture(const TempDir& dir)
+{
+    Bytes rows;
+    for (int y = 0; y < 2; ++y) {
+        const int v = y == 0 ? 100 : 200; // bottom row first
+        for (int x = 0; x < 4; ++x) {
+            if (x < 2) {
+                rows.push_back(0);
+                rows.push_back(0);
+                rows.push_back(std::uint8_t(v));
+            } else {
+                rows.push_back(std::uint8_t(v));
+                rows.push_back(0);
+                rows.push_back(0);
+            }
+        }
+    }
+    const std::string path = dir.File("p.bmp");
+    WriteFileBytes(path, MakeBmp(4, 2, 24, {}, rows));
+    return path;
+}
+
+QStringList EnabledItems(QMenu* menu)
+{
+    QStringList on;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator() && a->isEnabled())
+            on << QString::number(a->data().toInt());
+    return on;
+}
+
+} // namespace
+
+TEST(View, PaintsStatusScrollAndContextMenu)
+{
+    RunningApp run;
+    run.frame->resize(800, 600);
+    QApplication::processEvents();
+    CKorvexView* view = run.View();
+
+    std::unique_ptr<QMenu> empty(view->BuildContextMenu());
+    EXPECT_EQ(EnabledItems(empty.get()), QStringList{QString::number(res::ID_FULL_SCREEN)});
+    EXPECT_FALSE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
+
+    TempDir dir;
+    const std::string path = WritePicture(dir);
+    ASSERT_TRUE(view->OpenPicture(QString::fromStdString(path)));
+    view->m_bEffectsOff = 1;
+    view->RedrawNow();
+    // Centred at its own size: the top-left pixel is bright red.
+    const int x0 = view->m_nOffsetX, y0 = view->m_nOffsetY;
+    EXPECT_EQ(x0, view->viewport()->width() / 2 - 2);
+    EXPECT_EQ(view->Surface().Pixel(x0, y0), 0xFFC80000u);
+    EXPECT_EQ(view->Surface().Pixel(x0 + 3, y0 + 1), 0xFF000064u);
+    EXPECT_EQ(run.frame->GetPaneText(0), QString::fromStdString(path));
+    EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 1.000"));
+    EXPECT_EQ(run.frame->GetPaneText(2), QStringLiteral("0.1 KB"));
+    EXPECT_EQ(run.frame->GetPaneText(3), QStringLiteral("宽×高 = 4×2"));
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("p.bmp - Tobble"));
+    EXPECT_TRUE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
+
+    // Zoom 200 %: pixels double; the pane follows.
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_ZOOM_200));
+    view->RedrawNow();
+    EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 2.000"));
+    EXPECT_EQ(view->Surface().Pixel(view->m_nOffsetX + 1, view->m_nOffsetY + 1), 0xFFC80000u);
+    EXPECT_EQ(view->Surface().Pixel(view->m_nOffsetX + 7, view->m_nOffsetY + 3), 0xFF000064u);
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
+
+    // A display larger than the client area scrolls exactly by the difference.
+    for (int i = 0; i < 5; ++i)
+        run.frame->ExecuteCommand(res::ID_ZOOM_200);
+    view->m_picture.m_nDisplayWidth = 4000;
+    view->m_picture.m_nDisplayHeight = 3000;
+    view->RedrawNow();
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 4000 - view->viewport()->width());
+    EXPECT_EQ(view->verticalScrollBar()->maximum(), 3000 - view->viewport()->height());
+
+    std::unique_ptr<QMenu> full(view->BuildContextMenu());
+    const QStringList on = EnabledItems(full.get());
+    EXPECT_TRUE(on.contains(QString::number(res::ID_ZOOM_IN)));
+    EXPECT_TRUE(on.contains(QString::number(res::ID_ROTATE_CW)));
+    EXPECT_FALSE(on.contains(QString::number(res::ID_PREV_PICTURE))); // first of its folder
+
+    // The effect switch toggles and carries the check mark.
+    EXPECT_TRUE(run.frame->ExecuteCommand(res::ID_EFFECT_ON));
+    EXPECT_EQ(view->m_bEffectsOff, 0);
+    EXPECT_TRUE(run.frame->Action(res::ID_EFFECT_ON)->isChecked());
+}
