@@ -1,0 +1,12 @@
+// Turning decoded top-down RGB rows into a 24-bit bottom-up packed DIB, shared
+// by the GIF and JPEG readers.
+#pragma once
+
+#include "platform/globalmem.h"
+#include "platform/windef.h"
+
+// Takes ownership of `rgb` (width * height * 3 bytes, allocated with
+// std::malloc) and frees it in every case. Returns a zero-initialised block
+// holding a BITMAPINFOHEADER and BGR rows padded to 4 bytes, bottom row first,
+// or null when the sizes do not fit or memory runs out.
+HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height);
