@@ -1,0 +1,48 @@
+#include "formats/lzw.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<int> DecodeAll(const std::vector<BYTE>& data, int minCodeSize)
+{
+    static LzwDecoder decoder; // large tables: keep them off the stack
+    std::vector<int> out;
+    if (!decoder.Start(data.data(), data.size(), minCodeSize))
+        return {-2};
+    for (int i; out.size() < 64 && (i = decoder.Next()) >= 0;)
+        out.push_back(i);
+    return out;
+}
+
+} // namespace
+
+// Codes (3 bits, then 4 once code 7 is assigned): clear, 1, 1, 6, end, packed
+// LSB first into 0x4C 0x5C. Split into 1-byte sub-blocks, every code straddles
+// a block boundary and must still decode the same.
+TEST(Lzw, DecodesAcrossSubBlocksAndWidthStep)
+{
+    const std::vector<int> expect = {1, 1, 1, 1};
+    EXPECT_EQ(DecodeAll({2, 0x4C, 0x5C, 0}, 2), expect);
+    EXPECT_EQ(DecodeAll({1, 0x4C, 1, 0x5C, 0}, 2), expect);
+}
+
+// clear, 1, 6 where 6 is the code about to be assigned (string + own first byte).
+TEST(Lzw, CodeEqualToNextFree)
+{
+    // LSB first: 001 100 011 101 -> 0x8C 0x0B
+    const std::vector<int> expect = {1, 1, 1};
+    EXPECT_EQ(DecodeAll({2, 0x8C, 0x0B, 0}, 2), expect);
+}
+
+TEST(Lzw, RefusesBadCodeSizesAndStopsOnTruncation)
+{
+    EXPECT_EQ(DecodeAll({1, 0}, 1), std::vector<int>{-2});
+    EXPECT_EQ(DecodeAll({1, 0}, 12), std::vector<int>{-2});
+    // a length byte promising more than the data holds yields nothing
+    EXPECT_TRUE(DecodeAll({9, 0x4C}, 2).empty());
+    // a code beyond the next free one ends the decode
+    EXPECT_EQ(DecodeAll({2, 0xCC, 0x01, 0}, 2), std::vector<int>{1});
+}
