@@ -3,13 +3,8 @@
 #include "picture/picture.h"
 
 void DestroyJpegFile(JpegFile*) {}
-void DestroyGifCodec(GifCodec*) {}
 
 int LoadPictureJpeg(CPicture&, const std::string&)
-{
-    return 0;
-}
-int LoadPictureGif(CPicture&, const std::string&)
 {
     return 0;
 }
