@@ -1,7 +1,0 @@
-// Placeholder until rotation lands.
-#include "picture/picture.h"
-
-int CPicture::RotateClockwise()
-{
-    return 0;
-}
