@@ -59,8 +59,7 @@ bool CKorvexApp::InitInstance(const QStringList& arguments)
         const QString path = QFileInfo(arguments.first()).absoluteFilePath();
         AddToRecentFiles(path);
         QApplication::processEvents(); // let the window take its size first
-        if (!m_pFrame->GetActiveView()->OpenPicture(path))
-            m_pDoc->SetTitle(QFileInfo(path).fileName());
+        m_pFrame->GetActiveView()->OpenPicture(path);
     }
     m_pFrame->UpdateCommandUI();
     return true;

@@ -4,6 +4,7 @@
 #include "KorvexDoc.h"
 #include "MainFrame.h"
 #include "formats/messages.h"
+#include "formats/save.h"
 #include "res/resources.h"
 
 #include <QContextMenuEvent>
@@ -16,6 +17,9 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -51,6 +55,27 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     OnUpdate(res::ID_EFFECT_ON, [this](CCmdUI& ui) {
         ui.Enable(true);
         ui.SetCheck(m_bEffectsOff == 0 ? 1 : 0);
+    });
+    // File commands and paging.
+    OnCommand(res::ID_FILE_OPEN, [this] { OnFileOpen(); });
+    OnCommand(res::ID_FILE_SAVE, [this] { OnFileSaveAs(); });
+    OnCommand(res::ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    OnCommand(res::ID_DELETE, [this] { OnDeletePicture(); });
+    OnUpdate(res::ID_DELETE, [this](CCmdUI& ui) {
+        ui.Enable(m_pDocument->m_bNoPicture != 1 && m_pDocument->m_nLast >= 0 && !(m_pFrame && m_pFrame->m_bSlideShow));
+    });
+    OnCommand(res::ID_OPEN_DEFAULT, [this] { OnOpenWithDefault(); });
+    OnCommand(res::ID_OPEN_PAINT, [this] { OnOpenWithPaint(); });
+    OnUpdate(res::ID_OPEN_DEFAULT, zoomRule);
+    OnUpdate(res::ID_OPEN_PAINT, zoomRule);
+    OnCommand(res::ID_PREV_PICTURE, [this] { StepPicture(-1); });
+    OnCommand(res::ID_NEXT_PICTURE, [this] { StepPicture(+1); });
+    OnUpdate(res::ID_PREV_PICTURE, [this](CCmdUI& ui) {
+        ui.Enable(m_pDocument->m_nCurrent != 0 && m_pDocument->m_bNoPicture != 1);
+    });
+    OnUpdate(res::ID_NEXT_PICTURE, [this](CCmdUI& ui) {
+        ui.Enable(m_pDocument->m_nCurrent != m_pDocument->m_nLast && m_pDocument->m_bNoPicture != 1 &&
+                  m_pDocument->m_nLast >= 0);
     });
     OnCommand(res::ID_FILE_PRINT, [this] { Print(true); });
     OnCommand(res::ID_FILE_PRINT_DIRECT, [this] { Print(false); });
@@ -100,20 +125,197 @@ void CKorvexView::ShowPictureInfo(const QString& path)
 
 bool CKorvexView::OpenPicture(const QString& path)
 {
+    return OpenPath(QFile::encodeName(path).toStdString());
+}
+
+bool CKorvexView::LoadAndShow(const std::string& path)
+{
     m_picture.ReleaseImage();
-    if (!m_picture.LoadFile(QFile::encodeName(path).toStdString(), m_nOrientation, m_bDepthCheck ? 1 : 0)) {
-        Invalidate();
+    if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0))
         return false;
-    }
+    ShowInfoAndPresent(path);
+    return true;
+}
+
+void CKorvexView::ShowInfoAndPresent(const std::string& path)
+{
     m_picture.MarkBitsBorrowed();
-    m_pDocument->m_bNoPicture = 0;
-    m_pDocument->m_bFolderEmptied = 0;
-    m_pDocument->SetTitle(QFileInfo(path).fileName());
     FitNewPicture();
-    ShowPictureInfo(path);
+    ShowPictureInfo(DisplayPath(path));
     m_bEffectPending = 1;
     Invalidate();
+}
+
+bool CKorvexView::OpenPath(const std::string& path)
+{
+    m_picture.ReleaseImage();
+    if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0))
+        return false; // the reader has said why; nothing else changes
+    CKorvexDoc* doc = m_pDocument;
+    doc->SetTitle(FileTitle(path));
+    doc->m_bNoPicture = 0;
+    doc->m_bFolderEmptied = 0;
+    ShowInfoAndPresent(path);
+    doc->BuildFileList(path);
+    const int found = doc->FindFile(path);
+    if (found >= 0)
+        doc->m_nCurrent = found;
+    else if (doc->m_nLast >= 0)
+        doc->m_nCurrent = 0; // beyond the listed pictures, or spelled differently
     return true;
+}
+
+QVector<FileFilter> CKorvexView::OpenFilters()
+{
+    return {
+        {QStringLiteral("所有文件(*.*)"), QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif")},
+        {QStringLiteral("BMP(*.bmp)"), QStringLiteral("*.bmp")},
+        {QStringLiteral("TGA(*.tga)"), QStringLiteral("*.tga")},
+        {QStringLiteral("PCX(*.pcx)"), QStringLiteral("*.pcx")},
+        {QStringLiteral("JPEG(*.jpg,*.jpeg)"), QStringLiteral("*.jpg;*.jpeg")},
+        {QStringLiteral("GIF(*.gif)"), QStringLiteral("*.gif")},
+    };
+}
+
+QVector<FileFilter> CKorvexView::SaveFilters()
+{
+    return {
+        {QStringLiteral("所有文件(*.*)"), QStringLiteral("*.bmp;*.tga;*.jpg;*.pcx;*.gif")},
+        {QStringLiteral("BMP(*.bmp)"), QStringLiteral("*.bmp")},
+        {QStringLiteral("TGA(*.tga)"), QStringLiteral("*.tga")},
+        {QStringLiteral("JPEG(*.jpg)"), QStringLiteral("*.jpg")},
+        {QStringLiteral("PCX(*.pcx)"), QStringLiteral("*.pcx")},
+        {QStringLiteral("GIF(*.gif)"), QStringLiteral("*.gif")},
+    };
+}
+
+void CKorvexView::OnFileOpen()
+{
+    QString chosen;
+    int filter = 1;
+    if (!Services().GetOpenFileName(window(), OpenFilters(), chosen, filter))
+        return;
+    OpenPath(QFile::encodeName(chosen).toStdString());
+}
+
+void CKorvexView::OnFileSaveAs()
+{
+    QString chosen;
+    int filter = 1;
+    if (!Services().GetSaveFileName(window(), SaveFilters(), chosen, filter))
+        return;
+    const std::string confirmed = QFile::encodeName(chosen).toStdString();
+    std::string path = confirmed;
+    static const PictureFormat byType[] = {PictureFormat::Bmp, PictureFormat::Tga, PictureFormat::Jpeg,
+                                           PictureFormat::Pcx, PictureFormat::Gif};
+    PictureFormat format = PictureFormat::Unknown;
+    if (filter >= 2 && filter <= 6) {
+        format = byType[filter - 2];
+        // The type's extension, unless the name already ends with it.
+        const std::string ext = FormatExtension(format);
+        if (path.size() < ext.size() || strcasecmp(path.c_str() + path.size() - ext.size(), ext.c_str()) != 0)
+            path += ext;
+    } else {
+        format = FormatFromPath(path);
+        if (format == PictureFormat::Unknown) {
+            format = PictureFormat::Bmp;
+            path += ".bmp";
+        }
+    }
+    // The dialog asked about the name as typed; ask again for the one written.
+    if (path != confirmed && QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)))) {
+        const QString text = QStringLiteral("%1 已存在。\n要替换它吗？").arg(FileTitle(path));
+        if (Services().MessageBox(window(), text, res::String(res::IDS_APP_TITLE), MB_YESNO, BoxIcon::Warning) != IDYES)
+            return;
+    }
+    SavePicture(m_picture, path, format);
+}
+
+void CKorvexView::OnDeletePicture()
+{
+    CKorvexDoc* doc = m_pDocument;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return;
+    const std::string path = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
+    if (!Services().ConfirmDelete(window(), DisplayPath(path)))
+        return;
+    if (!Services().MoveToTrash(DisplayPath(path))) {
+        AfxMessageBox("无法删除文件!");
+        return;
+    }
+    doc->RemoveCurrent();
+    if (doc->m_nLast < 0) {
+        // The folder has no picture left; Save As can still write this one.
+        doc->m_bFolderEmptied = 1;
+        doc->SetTitle(res::UntitledName());
+        if (m_pFrame) {
+            m_pFrame->SetPaneText(0, QStringLiteral("未打开任何图像"));
+            m_pFrame->SetPaneText(1, QString());
+            m_pFrame->SetPaneText(2, QString());
+        }
+        Invalidate();
+        return;
+    }
+    if (doc->m_nCurrent > doc->m_nLast)
+        doc->m_nCurrent = doc->m_nLast;
+    const std::string& next = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
+    doc->SetTitle(FileTitle(next));
+    LoadAndShow(next);
+}
+
+QString CKorvexView::QuotePath() const
+{
+    const CKorvexDoc* doc = m_pDocument;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return QStringLiteral("\"\"");
+    QString path = DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)]);
+    path.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    return QLatin1Char('"') + path + QLatin1Char('"');
+}
+
+void CKorvexView::OnOpenWithDefault()
+{
+    const CKorvexDoc* doc = m_pDocument;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return;
+    Services().OpenWithDefault(DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)]));
+}
+
+void CKorvexView::OnOpenWithPaint()
+{
+    const CKorvexDoc* doc = m_pDocument;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return;
+    const QString program = Services().PaintProgram();
+    if (program.isEmpty())
+        return;
+#ifdef Q_OS_WIN
+    Services().StartProgram(program, {QuotePath()});
+#else
+    // One argument, the path unchanged: no shell sits in between here.
+    Services().StartProgram(program, {DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)])});
+#endif
+}
+
+void CKorvexView::StepPicture(int step)
+{
+    CKorvexDoc* doc = m_pDocument;
+    if (step < 0 && doc->m_nCurrent == 0)
+        return;
+    if (step > 0 && doc->m_nCurrent == doc->m_nLast)
+        return;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return;
+    const std::string current = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
+    doc->BuildFileList(current);
+    if (doc->m_nLast < 0)
+        return; // the folder is gone or empty: keep what is shown
+    const int found = doc->FindFile(current);
+    // The step stays inside the rescanned list.
+    doc->m_nCurrent = found < 0 ? 0 : std::clamp(found + step, 0, doc->m_nLast);
+    const std::string& path = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
+    doc->SetTitle(FileTitle(path));
+    LoadAndShow(path);
 }
 
 void CKorvexView::AfterZoom()

@@ -7,11 +7,14 @@
 #pragma once
 
 #include "CmdTarget.h"
+#include "Services.h"
 #include "ViewLayout.h"
 #include "picture/picture.h"
 #include "platform/surface.h"
 
 #include <QAbstractScrollArea>
+
+#include <string>
 
 class CKorvexDoc;
 class CMainFrame;
@@ -29,9 +32,25 @@ public:
     void FitNewPicture();
     void CentreInClient();
     void ShowPictureInfo(const QString& path);
-    // Loads `path` the way Open does once the file was chosen; false when the
-    // reader refused it (its message has been shown).
+    // Open once the file was chosen: load, show, and make its folder the
+    // list. False when the reader refused it (its message has been shown).
     bool OpenPicture(const QString& path);
+    bool OpenPath(const std::string& path);
+
+    // File commands.
+    void OnFileOpen();
+    void OnFileSaveAs();
+    void OnDeletePicture();
+    void OnOpenWithDefault();
+    void OnOpenWithPaint();
+    // The current entry in double quotes with every backslash doubled, the
+    // way a Windows command line wants it.
+    QString QuotePath() const;
+    // Previous (-1) and Next (+1).
+    void StepPicture(int step);
+    // The file type lists of the Open and Save dialogs.
+    static QVector<FileFilter> OpenFilters();
+    static QVector<FileFilter> SaveFilters();
 
     // Schedules an erase and OnDraw; several calls before the event loop
     // runs give one redraw.
@@ -80,6 +99,10 @@ protected:
 
 private:
     bool PictureCommandsEnabled() const;
+    // Loads `path` after releasing the picture; then marks, fits, shows the
+    // information and asks for the presentation. False when refused.
+    bool LoadAndShow(const std::string& path);
+    void ShowInfoAndPresent(const std::string& path);
     void SetScrollSizes(int width, int height);
     void MeasureClient();
     void AfterZoom();

@@ -53,6 +53,10 @@ public:
     // Tests and headless runs skip the 1500 ms animation.
     static void SetAnimationsEnabled(bool on);
 
+    // Full-screen mode and the slideshow running in it.
+    int m_bFullScreen = 0;
+    int m_bSlideShow = 0;
+
     void OnViewStatusBar();
     void OnViewToolBar();
 

@@ -1,10 +1,10 @@
 // korvex [PATH]: the picture viewer.
 #include "KorvexApp.h"
 #include "MainFrame.h"
+#include "Services.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QMessageBox>
 
 #include "formats/messages.h"
 #include "picture/dib.h"
@@ -23,12 +23,7 @@ int main(int argc, char** argv)
         CMainFrame::SetAnimationsEnabled(false);
 
     // What the core reports appears in a message box with the application's caption.
-    SetMessageSink([](const std::string& text, const std::string& caption, MessageIcon icon) {
-        QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::Warning,
-                        QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
-                        QApplication::activeWindow());
-        box.exec();
-    });
+    InstallMessageSink();
     SetWaitCursorHooks([] { QApplication::setOverrideCursor(Qt::WaitCursor); },
                        [] { QApplication::restoreOverrideCursor(); });
 

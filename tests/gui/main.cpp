@@ -1,19 +1,42 @@
 // The GUI suites run against the real frame, document and view on the
-// offscreen platform, without animations.
+// offscreen platform, without animations, with every dialog answered by the
+// fake services and the user's home (settings, trash) in a scratch folder.
 #include "app/MainFrame.h"
+#include "gui_util.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+namespace {
+FakeServices* g_fake = nullptr;
+}
+
+FakeServices& Fake()
+{
+    *g_fake = FakeServices();
+    return *g_fake;
+}
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-    // Keep the user's real settings out of the tests.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/korvex-home-XXXXXX"));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     CMainFrame::SetAnimationsEnabled(false);
+    FakeServices fake;
+    g_fake = &fake;
+    SetServices(&fake);
+    InstallMessageSink();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    SetServices(nullptr);
+    return result;
 }

@@ -15,6 +15,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "../core/test_util.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -241,9 +243,20 @@ TEST(Shell, CaptionAndCommandLinePath)
         EXPECT_GE(run.frame->OpeningRow(), 0);
         EXPECT_LT(run.frame->OpeningRow(), 20);
     }
-    RunningApp run({QStringLiteral("/tmp/some folder/照片.bmp")});
+    {
+        // A path that cannot be opened leaves the untitled window; the reader says why.
+        RunningApp run({QStringLiteral("/nonexistent folder/照片.bmp")});
+        EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
+        EXPECT_EQ(CKorvexApp::RecentFiles().value(0), QStringLiteral("/nonexistent folder/照片.bmp"));
+        EXPECT_FALSE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
+    }
+    TempDir dir;
+    const std::string path = dir.File("照片.bmp");
+    WriteFileBytes(path, MakeBmp(1, 1, 24, {}, {1, 2, 3, 0}));
+    RunningApp run({QString::fromStdString(path)});
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("照片.bmp - Tobble"));
-    EXPECT_EQ(CKorvexApp::RecentFiles().value(0), QStringLiteral("/tmp/some folder/照片.bmp"));
+    EXPECT_TRUE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
+    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 0);
     // Three of the twenty opening rows fade in.
     int fades = 0;
     for (int k = 0; k < 20; ++k)

@@ -1,0 +1,370 @@
+// File commands and paging on real temporary folders, with the fake services
+// answering the dialogs.
+#include "gui_util.h"
+#include "res/resources.h"
+
+#include "../core/test_util.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A 2 x 1 24-bit picture whose first pixel carries `tag` in its blue channel.
+void WriteTagged(const std::string& path, std::uint8_t tag)
+{
+    WriteFileBytes(path, MakeBmp(2, 1, 24, {}, {tag, 0, 0, 9, 9, 9, 0, 0}));
+}
+
+// The first pixel's blue channel of the picture on screen.
+int ShownTag(CKorvexView* view)
+{
+    if (!view->m_picture.HasImage())
+        return -1;
+    return view->m_picture.GetRow(0)[0];
+}
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+bool Enabled(const RunningApp& run, int id)
+{
+    return run.frame->Router().Query(id).m_bEnabled;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// The names in the user's trash (test-mode data folder).
+QStringList TrashedNames()
+{
+    QDir files(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files"));
+    return files.entryList(QDir::Files | QDir::Hidden);
+}
+
+void EmptyTrash()
+{
+    QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash"))
+        .removeRecursively();
+}
+
+struct Folder {
+    TempDir dir;
+    explicit Folder(std::initializer_list<const char*> names)
+    {
+        std::uint8_t tag = 1;
+        for (const char* n : names)
+            WriteTagged(dir.File(n), tag++);
+    }
+};
+
+void Open(RunningApp& run, const std::string& path)
+{
+    FakeServices& fake = Fake();
+    fake.dialogPath = Q(path);
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_FILE_OPEN));
+}
+
+} // namespace
+
+TEST(FileCommands, OpenUsesTheFilterListAndMakesTheFolderTheList)
+{
+    Folder f({"pic10.bmp", "pic2.bmp", "pic1.bmp"});
+    WriteFileBytes(f.dir.File("notes.txt"), {1});
+    std::filesystem::create_directory(f.dir.File("sub.bmp"));
+    RunningApp run;
+    EXPECT_FALSE(Enabled(run, res::ID_PREV_PICTURE));
+    EXPECT_FALSE(Enabled(run, res::ID_NEXT_PICTURE));
+    EXPECT_FALSE(Enabled(run, res::ID_FILE_SAVE_AS));
+    EXPECT_TRUE(Enabled(run, res::ID_FILE_OPEN));
+
+    FakeServices& fake = Fake();
+    fake.dialogOk = false; // cancelled: nothing happens
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_FILE_OPEN));
+    EXPECT_EQ(fake.initialFilter, 1);
+    ASSERT_EQ(fake.filters.size(), 6);
+    EXPECT_EQ(fake.filters[0].description, QStringLiteral("所有文件(*.*)"));
+    EXPECT_EQ(fake.filters[0].patterns, QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif"));
+    EXPECT_EQ(fake.filters[4].description, QStringLiteral("JPEG(*.jpg,*.jpeg)"));
+    EXPECT_EQ(fake.filters[4].patterns, QStringLiteral("*.jpg;*.jpeg"));
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
+
+    Open(run, f.dir.File("pic2.bmp"));
+    CKorvexDoc* doc = run.frame->GetDocument();
+    EXPECT_EQ(doc->m_strFiles, (std::vector<std::string>{f.dir.File("pic1.bmp"), f.dir.File("pic2.bmp"),
+                                                         f.dir.File("pic10.bmp")}));
+    EXPECT_EQ(doc->m_nCurrent, 1);
+    EXPECT_EQ(doc->m_nLast, 2);
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("pic2.bmp - Tobble"));
+    EXPECT_EQ(ShownTag(run.View()), 2);
+    EXPECT_TRUE(Enabled(run, res::ID_PREV_PICTURE));
+    EXPECT_TRUE(Enabled(run, res::ID_NEXT_PICTURE));
+
+    // Paging follows the natural order and stops at both ends.
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_NEXT_PICTURE));
+    EXPECT_EQ(ShownTag(run.View()), 1); // pic10 was written first
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("pic10.bmp - Tobble"));
+    EXPECT_EQ(run.frame->GetPaneText(0), Q(f.dir.File("pic10.bmp")));
+    EXPECT_FALSE(Enabled(run, res::ID_NEXT_PICTURE));
+    EXPECT_FALSE(run.frame->ExecuteCommand(res::ID_NEXT_PICTURE));
+    run.frame->ExecuteCommand(res::ID_PREV_PICTURE);
+    run.frame->ExecuteCommand(res::ID_PREV_PICTURE);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    EXPECT_EQ(ShownTag(run.View()), 3);
+    EXPECT_FALSE(Enabled(run, res::ID_PREV_PICTURE));
+    EXPECT_TRUE(fake.messages.isEmpty());
+}
+
+TEST(FileCommands, PagingRescansTheFolder)
+{
+    Folder f({"a.bmp", "b.bmp", "c.bmp", "d.bmp"});
+    RunningApp run;
+    CKorvexDoc* doc = run.frame->GetDocument();
+    Open(run, f.dir.File("a.bmp"));
+
+    // A neighbour deleted outside the viewer: Next shows the one after it.
+    std::filesystem::remove(f.dir.File("b.bmp"));
+    run.frame->ExecuteCommand(res::ID_NEXT_PICTURE);
+    EXPECT_EQ(ShownTag(run.View()), 3);
+    EXPECT_EQ(doc->m_nLast, 2);
+
+    // The current file renamed outside: the first picture becomes current.
+    std::filesystem::rename(f.dir.File("c.bmp"), f.dir.File("e.bmp"));
+    run.frame->ExecuteCommand(res::ID_NEXT_PICTURE);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    EXPECT_EQ(ShownTag(run.View()), 1);
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("a.bmp - Tobble"));
+
+    // The rescan leaves the current file last: Next stays on it.
+    std::filesystem::remove(f.dir.File("d.bmp"));
+    std::filesystem::remove(f.dir.File("e.bmp"));
+    EXPECT_EQ(doc->m_nLast, 2); // the list still names the two removed pictures
+    run.frame->ExecuteCommand(res::ID_NEXT_PICTURE);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    EXPECT_EQ(doc->m_nLast, 0);
+    EXPECT_EQ(ShownTag(run.View()), 1);
+
+    // A picture that fails to load while paging: its message, the new title,
+    // an empty picture, the status bar unchanged.
+    WriteFileBytes(f.dir.File("b.bmp"), {'B', 'M', 0});
+    Open(run, f.dir.File("a.bmp"));
+    FakeServices& fake = Fake();
+    run.frame->ExecuteCommand(res::ID_NEXT_PICTURE);
+    EXPECT_EQ(fake.messages.size(), 1);
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("b.bmp - Tobble"));
+    EXPECT_EQ(ShownTag(run.View()), -1);
+    EXPECT_EQ(run.frame->GetPaneText(0), Q(f.dir.File("a.bmp")));
+}
+
+TEST(FileCommands, FolderLimitMessage)
+{
+    TempDir dir;
+    char name[32];
+    for (int i = 0; i < 500; ++i) {
+        std::snprintf(name, sizeof name, "p%03d.bmp", i);
+        WriteTagged(dir.File(name), 1);
+    }
+    const QString limit = QStringLiteral("当前目录中包含的图片文件多于500个，当翻页浏览时将只显示前500个。");
+    RunningApp run;
+    Open(run, dir.File("p499.bmp"));
+    EXPECT_FALSE(Fake().messages.contains(limit));
+    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 499);
+    EXPECT_EQ(run.frame->GetDocument()->m_nCurrent, 499);
+
+    WriteTagged(dir.File("p500.bmp"), 1);
+    FakeServices& fake = Fake();
+    fake.dialogPath = Q(dir.File("p500.bmp"));
+    run.frame->ExecuteCommand(res::ID_FILE_OPEN);
+    EXPECT_EQ(fake.messages, QStringList{limit});
+    EXPECT_EQ(fake.captions, QStringList{QStringLiteral("Korvex")});
+    // Shown, though beyond the list: the list starts over at its first picture.
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("p500.bmp - Tobble"));
+    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 499);
+    EXPECT_EQ(run.frame->GetDocument()->m_nCurrent, 0);
+}
+
+TEST(FileCommands, FailedOpenAfterASuccessfulOne)
+{
+    Folder f({"good.bmp"});
+    WriteFileBytes(f.dir.File("bad.bmp"), {'B', 'M', 1, 2, 3});
+    RunningApp run;
+    Open(run, f.dir.File("good.bmp"));
+    FakeServices& fake = Fake();
+    fake.dialogPath = Q(f.dir.File("bad.bmp"));
+    run.frame->ExecuteCommand(res::ID_FILE_OPEN);
+    EXPECT_EQ(fake.messages.size(), 1);
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("good.bmp - Tobble"));
+    EXPECT_EQ(ShownTag(run.View()), -1);
+    EXPECT_TRUE(Enabled(run, res::ID_ZOOM_IN));
+    run.frame->ExecuteCommand(res::ID_ZOOM_200);
+    EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 2.000"));
+    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 1);
+}
+
+TEST(FileCommands, DeleteMovesToTheTrashAndShowsTheNextPicture)
+{
+    EmptyTrash(); // the trash folder does not exist yet
+    Folder f({"1.bmp", "2.bmp", "3.bmp"});
+    RunningApp run;
+    CKorvexDoc* doc = run.frame->GetDocument();
+
+    // The last of three: the second is shown.
+    Open(run, f.dir.File("3.bmp"));
+    FakeServices& fake = Fake();
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_DELETE));
+    EXPECT_EQ(fake.confirmations, QStringList{Q(f.dir.File("3.bmp"))});
+    EXPECT_EQ(Sorted(f.dir.Names()), (std::vector<std::string>{"1.bmp", "2.bmp"}));
+    EXPECT_EQ(TrashedNames(), QStringList{QStringLiteral("3.bmp")});
+    EXPECT_EQ(ShownTag(run.View()), 2);
+    EXPECT_EQ(doc->m_nCurrent, 1);
+
+    // A cancelled confirmation changes nothing.
+    Fake().confirmDelete = false;
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_EQ(f.dir.Names().size(), 2u);
+    EXPECT_EQ(doc->m_nLast, 1);
+
+    // A trash that refuses: the message, and nothing changes.
+    FakeServices& failing = Fake();
+    failing.trashFails = true;
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_EQ(failing.messages, QStringList{QStringLiteral("无法删除文件!")});
+    EXPECT_EQ(f.dir.Names().size(), 2u);
+    EXPECT_EQ(doc->m_nLast, 1);
+    EXPECT_EQ(ShownTag(run.View()), 2);
+
+    // The first of two: the former second is shown.
+    Fake();
+    WriteTagged(f.dir.File("0.bmp"), 9);
+    Open(run, f.dir.File("0.bmp"));
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    EXPECT_EQ(ShownTag(run.View()), 1);
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("1.bmp - Tobble"));
+
+    // The middle of three: the former third.
+    WriteTagged(f.dir.File("3.bmp"), 3);
+    Open(run, f.dir.File("2.bmp"));
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_EQ(ShownTag(run.View()), 3);
+    EXPECT_EQ(Sorted(f.dir.Names()), (std::vector<std::string>{"1.bmp", "3.bmp"}));
+    EXPECT_EQ(TrashedNames(), (QStringList{QStringLiteral("0.bmp"), QStringLiteral("2.bmp"), QStringLiteral("3.bmp")}));
+}
+
+TEST(FileCommands, DeletingTheOnlyPictureEmptiesTheFolder)
+{
+    Folder f({"only.bmp"});
+    RunningApp run;
+    Open(run, f.dir.File("only.bmp"));
+    run.frame->SetPaneText(3, QStringLiteral("kept"));
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_TRUE(f.dir.Names().empty());
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
+    EXPECT_EQ(run.frame->GetPaneText(0), QStringLiteral("未打开任何图像"));
+    EXPECT_EQ(run.frame->GetPaneText(1), QString());
+    EXPECT_EQ(run.frame->GetPaneText(2), QString());
+    EXPECT_EQ(run.frame->GetPaneText(3), QStringLiteral("kept"));
+    for (int id : std::initializer_list<int>{res::ID_PREV_PICTURE, res::ID_NEXT_PICTURE, res::ID_DELETE, res::ID_ZOOM_IN, res::ID_ZOOM_FIT,
+                   res::ID_FILE_SAVE, res::ID_OPEN_DEFAULT})
+        EXPECT_FALSE(Enabled(run, id)) << id;
+    EXPECT_TRUE(Enabled(run, res::ID_FILE_SAVE_AS));
+
+    // Save As still writes the picture that was shown.
+    FakeServices& fake = Fake();
+    fake.dialogPath = Q(f.dir.File("again"));
+    run.frame->ExecuteCommand(res::ID_FILE_SAVE_AS);
+    EXPECT_EQ(f.dir.Names(), std::vector<std::string>{"again.bmp"});
+}
+
+TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
+{
+    Folder src({"src.bmp"});
+    TempDir out;
+    std::filesystem::create_directory(out.File("with.dot"));
+    RunningApp run;
+    Open(run, src.dir.File("src.bmp"));
+
+    auto save = [&](int type, const std::string& typed) {
+        FakeServices& fake = Fake();
+        fake.dialogPath = Q(typed);
+        fake.dialogFilter = type;
+        run.frame->ExecuteCommand(res::ID_FILE_SAVE);
+        return fake;
+    };
+    auto startsWith = [](const std::string& path, const char* magic) {
+        const Bytes b = ReadFileBytes(path);
+        return b.size() >= 2 && b[0] == std::uint8_t(magic[0]) && b[1] == std::uint8_t(magic[1]);
+    };
+
+    save(2, out.File("photo"));
+    EXPECT_TRUE(startsWith(out.File("photo.bmp"), "BM"));
+    save(2, out.File("twice.BMP")); // already ends with the type's extension
+    EXPECT_TRUE(startsWith(out.File("twice.BMP"), "BM"));
+    save(1, out.File("photo.png"));
+    EXPECT_TRUE(startsWith(out.File("photo.png.bmp"), "BM"));
+    save(1, out.File("plain"));
+    EXPECT_TRUE(startsWith(out.File("plain.bmp"), "BM"));
+    save(1, out.File("with.dot/photo.PCX"));
+    EXPECT_EQ(ReadFileBytes(out.File("with.dot/photo.PCX")).at(0), 0x0A);
+    save(3, out.File("with.dot/photo"));
+    const Bytes tga = ReadFileBytes(out.File("with.dot/photo.tga"));
+    ASSERT_GE(tga.size(), 18u);
+    EXPECT_EQ(std::string(tga.end() - 18, tga.end() - 2), "TRUEVISION-XFILE");
+    EXPECT_EQ(Sorted(out.Names()), (std::vector<std::string>{"photo.bmp", "photo.png.bmp", "plain.bmp", "twice.BMP",
+                                                             "with.dot"}));
+    EXPECT_EQ(Sorted(std::vector<std::string>{"photo.PCX", "photo.tga"}), [&] {
+        std::vector<std::string> names;
+        for (auto& e : std::filesystem::directory_iterator(out.File("with.dot")))
+            names.push_back(e.path().filename().string());
+        return Sorted(names);
+    }());
+
+    // The name written differs from the one the dialog confirmed and exists:
+    // asked again; No leaves the file as it was.
+    WriteFileBytes(out.File("keep.bmp"), {'o', 'l', 'd'});
+    FakeServices& fake = Fake();
+    fake.dialogPath = Q(out.File("keep"));
+    fake.dialogFilter = 2;
+    fake.answer = IDNO;
+    run.frame->ExecuteCommand(res::ID_FILE_SAVE);
+    EXPECT_EQ(fake.messages, QStringList{QStringLiteral("keep.bmp 已存在。\n要替换它吗？")});
+    EXPECT_EQ(ReadFileBytes(out.File("keep.bmp")), (Bytes{'o', 'l', 'd'}));
+    save(2, out.File("keep")); // answered yes
+    EXPECT_TRUE(startsWith(out.File("keep.bmp"), "BM"));
+
+    // A cancelled dialog writes nothing.
+    const std::size_t before = out.Names().size();
+    Fake().dialogOk = false;
+    run.frame->ExecuteCommand(res::ID_FILE_SAVE_AS);
+    EXPECT_EQ(out.Names().size(), before);
+    EXPECT_EQ(src.dir.Names(), std::vector<std::string>{"src.bmp"});
+}
+
+TEST(FileCommands, OpenInOtherPrograms)
+{
+    Folder f({"a b.bmp"});
+    RunningApp run;
+    EXPECT_FALSE(Enabled(run, res::ID_OPEN_PAINT));
+    Open(run, f.dir.File("a b.bmp"));
+    FakeServices& fake = Fake();
+    run.frame->ExecuteCommand(res::ID_OPEN_DEFAULT);
+    EXPECT_EQ(fake.defaultOpened, QStringList{Q(f.dir.File("a b.bmp"))});
+    run.frame->ExecuteCommand(res::ID_OPEN_PAINT);
+    EXPECT_EQ(fake.startedProgram, QStringLiteral("/usr/bin/some-paint"));
+    EXPECT_EQ(fake.startedArguments, QStringList{Q(f.dir.File("a b.bmp"))});
+
+    // The quoted form doubles backslashes for a Windows command line.
+    run.frame->GetDocument()->m_strFiles[0] = "C:\\pics\\a.jpg";
+    EXPECT_EQ(run.View()->QuotePath(), QStringLiteral("\"C:\\\\pics\\\\a.jpg\""));
+}
