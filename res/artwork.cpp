@@ -270,7 +270,12 @@ QPixmap ToolbarImage(int command, int width, int height)
 
 QPixmap AppIcon(int size)
 {
-    QPixmap pixmap(size, size);
+    return QPixmap::fromImage(AppIconImage(size));
+}
+
+QImage AppIconImage(int size)
+{
+    QImage pixmap(size, size, QImage::Format_ARGB32_Premultiplied);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -289,6 +294,7 @@ QPixmap AppIcon(int size)
     p.setBrush(QColor(40, 130, 70));
     p.drawPolygon(QPolygonF() << QPointF(7, 38) << QPointF(19, 20) << QPointF(28, 31) << QPointF(33, 26)
                               << QPointF(41, 38));
+    p.end();
     return pixmap;
 }
 

@@ -8,5 +8,7 @@ namespace res {
 
 QPixmap ToolbarImage(int command, int width = 18, int height = 15);
 QPixmap AppIcon(int size);
+// The same drawing without a display (the build renders the theme icon).
+QImage AppIconImage(int size);
 
 } // namespace res
