@@ -59,7 +59,7 @@ int NaturalCompare(const std::string& a, const std::string& b)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-bool ReadFolder(const std::string& dir, std::vector<FolderEntry>& out)
+bool ReadFolder(const std::string& dir, std::vector<FolderEntry>& out, FolderOrder order)
 {
     out.clear();
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
@@ -81,7 +81,8 @@ bool ReadFolder(const std::string& dir, std::vector<FolderEntry>& out)
         out.push_back(std::move(entry));
     }
     closedir(d);
-    std::sort(out.begin(), out.end(),
+    if (order == FolderOrder::Natural)
+        std::sort(out.begin(), out.end(),
               [](const FolderEntry& x, const FolderEntry& y) { return NaturalLess(x.name, y.name); });
     return true;
 }

@@ -19,6 +19,9 @@ inline bool NaturalLess(const std::string& a, const std::string& b)
     return NaturalCompare(a, b) < 0;
 }
 
-// The entries of folder `dir` ("." and ".." left out) in natural order.
-// False, with `out` empty, when the folder cannot be read.
-bool ReadFolder(const std::string& dir, std::vector<FolderEntry>& out);
+enum class FolderOrder { Natural, AsStored };
+
+// The entries of folder `dir` ("." and ".." left out), in natural order or
+// in the file system's own. False, with `out` empty, when the folder cannot
+// be read.
+bool ReadFolder(const std::string& dir, std::vector<FolderEntry>& out, FolderOrder order = FolderOrder::Natural);
