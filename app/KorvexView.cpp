@@ -77,6 +77,19 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
         ui.Enable(m_pDocument->m_nCurrent != m_pDocument->m_nLast && m_pDocument->m_bNoPicture != 1 &&
                   m_pDocument->m_nLast >= 0);
     });
+    // Full screen and the slideshow.
+    OnCommand(res::ID_FULL_SCREEN, [this] { OnViewFullScreen(); });
+    OnCommand(res::ID_SLIDE_START, [this] { OnSlideStart(); });
+    OnCommand(res::ID_SLIDE_STOP, [this] { OnSlideStop(); });
+    OnUpdate(res::ID_SLIDE_START, [this](CCmdUI& ui) {
+        ui.Enable(PictureCommandsEnabled() && !(m_pFrame && m_pFrame->m_bSlideShow));
+    });
+    OnUpdate(res::ID_SLIDE_STOP, [this](CCmdUI& ui) {
+        ui.Enable(PictureCommandsEnabled() && m_pFrame && m_pFrame->m_bSlideShow);
+    });
+    m_pSlideTimer = new QTimer(this);
+    m_pSlideTimer->setInterval(1000);
+    connect(m_pSlideTimer, &QTimer::timeout, this, [this] { OnTimer(1111); });
     OnCommand(res::ID_FILE_PRINT, [this] { Print(true); });
     OnCommand(res::ID_FILE_PRINT_DIRECT, [this] { Print(false); });
     OnCommand(res::ID_FILE_PRINT_PREVIEW, [this] { PrintPreview(); });
@@ -386,6 +399,12 @@ void CKorvexView::OnDraw(SurfaceDC* dc)
     }
     if (!m_picture.HasImage())
         return;
+    if (m_pFrame && m_pFrame->m_bLayoutChanged) {
+        // Full screen was entered or left: the client area is another one.
+        MeasureClient();
+        CentreInClient();
+        m_pFrame->m_bLayoutChanged = 0;
+    }
     if (m_bRandomEffect && !m_bEffectsOff && m_bEffectPending) {
         std::srand(static_cast<unsigned>(std::time(nullptr)));
         m_nEffect = std::rand() % 11;
@@ -452,6 +471,8 @@ void CKorvexView::mouseMoveEvent(QMouseEvent* event)
     if (m_pFrame) {
         const QPoint p = event->position().toPoint();
         m_pFrame->SetPaneText(4, QString::asprintf("X = %d , Y = %d", p.x(), p.y()));
+        if (m_pFrame->m_bFullScreen)
+            m_pFrame->TrackFullScreenBar(p);
     }
     QAbstractScrollArea::mouseMoveEvent(event);
 }
@@ -482,7 +503,7 @@ QMenu* CKorvexView::BuildContextMenu()
         action->setEnabled(!grayed);
         if (item.command == res::ID_FULL_SCREEN) {
             action->setCheckable(true);
-            action->setChecked(false); // full screen arrives with its own code
+            action->setChecked(m_pFrame && m_pFrame->m_bFullScreen);
         }
         const int id = item.command;
         connect(action, &QAction::triggered, this, [this, id] {

@@ -19,6 +19,7 @@
 class CKorvexDoc;
 class CMainFrame;
 class QMenu;
+class QTimer;
 
 class CKorvexView : public QAbstractScrollArea, public CCmdTarget {
     Q_OBJECT
@@ -68,6 +69,14 @@ public:
     void OnZoomOut();
     void OnEffectOnLoad() { m_bEffectsOff = m_bEffectsOff ? 0 : 1; }
 
+    // Full screen and the slideshow (fullscreen/SlideShow.cpp).
+    void OnViewFullScreen();
+    void OnSlideStart();
+    void OnSlideStop();
+    // Timer 1111 is one slideshow step; other ids are ignored.
+    void OnTimer(int id);
+    bool IsTimerArmed(int id) const;
+
     // The context menu (menu 133), built with its grayed states read now.
     QMenu* BuildContextMenu();
 
@@ -96,6 +105,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool PictureCommandsEnabled() const;
@@ -113,6 +123,7 @@ private:
     CMainFrame* m_pFrame = nullptr;
     SurfaceDC m_surface;
     bool m_bRedrawQueued = false;
+    QTimer* m_pSlideTimer = nullptr; // timer 1111
     int m_nScrollWidth = 100;
     int m_nScrollHeight = 100;
 };

@@ -1,6 +1,7 @@
 #include "MainFrame.h"
 
 #include "KorvexDoc.h"
+#include "WindowAnimation.h"
 #include "KorvexView.h"
 #include "res/artwork.h"
 #include "res/resources.h"
@@ -24,9 +25,6 @@ namespace {
 
 bool g_animations = true;
 
-// Window animation flags of the opening table.
-constexpr unsigned AW_HOR_POSITIVE = 0x1, AW_HOR_NEGATIVE = 0x2, AW_VER_POSITIVE = 0x4, AW_VER_NEGATIVE = 0x8,
-                   AW_CENTER = 0x10, AW_ACTIVATE = 0x20000, AW_SLIDE = 0x40000, AW_BLEND = 0x80000;
 
 constexpr unsigned kOpeningFlags[20] = {
     AW_ACTIVATE | AW_CENTER,
@@ -63,6 +61,11 @@ void CMainFrame::SetAnimationsEnabled(bool on)
     g_animations = on;
 }
 
+bool CMainFrame::AnimationsEnabled()
+{
+    return g_animations;
+}
+
 CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
     : QMainWindow(parent), m_pDoc(doc), m_pApp(app)
 {
@@ -85,6 +88,14 @@ CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
         ui.SetCheck(m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0);
     });
     OnCommand(res::ID_APP_EXIT, [this] { close(); });
+    OnCommand(res::ID_FULL_SCREEN, [this] { OnViewFullScreen(); });
+    OnUpdate(res::ID_FULL_SCREEN, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(m_bFullScreen ? 1 : 0);
+    });
+    m_pHideTimer = new QTimer(this);
+    m_pHideTimer->setInterval(5000);
+    connect(m_pHideTimer, &QTimer::timeout, this, [this] { OnTimer(2222); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -220,22 +231,7 @@ void CMainFrame::PlayOpeningAnimation(int row)
     // the window rolls, slides or expands into place; it always ends
     // maximized.
     const QRect end = geometry();
-    QRect start = end;
-    if (flags & AW_CENTER)
-        start = QRect(end.center(), QSize(1, 1));
-    if (flags & AW_HOR_POSITIVE)
-        start.setWidth(1);
-    if (flags & AW_HOR_NEGATIVE)
-        start.setLeft(end.right());
-    if (flags & AW_VER_POSITIVE)
-        start.setHeight(1);
-    if (flags & AW_VER_NEGATIVE)
-        start.setTop(end.bottom());
-    if (flags & AW_SLIDE) {
-        start = end;
-        start.translate((flags & AW_HOR_POSITIVE) ? -end.width() : (flags & AW_HOR_NEGATIVE) ? end.width() : 0,
-                        (flags & AW_VER_POSITIVE) ? -end.height() : (flags & AW_VER_NEGATIVE) ? end.height() : 0);
-    }
+    const QRect start = AnimationEdgeRect(flags, end);
     QPropertyAnimation* animation;
     if (flags & AW_BLEND) {
         setWindowOpacity(0.0);
@@ -268,6 +264,14 @@ bool CMainFrame::ExecuteCommand(int id)
 void CMainFrame::UpdateCommandUI()
 {
     for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        const CCmdUI ui = m_router.Query(it.key());
+        it.value()->setEnabled(ui.m_bEnabled);
+        if (ui.m_bCheckSet) {
+            it.value()->setCheckable(true);
+            it.value()->setChecked(ui.m_nCheck != 0);
+        }
+    }
+    for (auto it = m_fullScreenActions.begin(); it != m_fullScreenActions.end(); ++it) {
         const CCmdUI ui = m_router.Query(it.key());
         it.value()->setEnabled(ui.m_bEnabled);
         if (ui.m_bCheckSet) {

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QMainWindow>
+#include <QRect>
 #include <QVector>
 
 class QAction;
@@ -52,16 +53,43 @@ public:
     static unsigned OpeningFlags(int row);
     // Tests and headless runs skip the 1500 ms animation.
     static void SetAnimationsEnabled(bool on);
+    static bool AnimationsEnabled();
 
-    // Full-screen mode and the slideshow running in it.
+    // Full-screen mode, its floating toolbar and the slideshow flag
+    // (fullscreen/FullScreen.cpp).
+    QRect m_wpPrev;                   // normal geometry saved on entering
+    Qt::WindowStates m_wpPrevState;   // and the window state (maximized...)
     int m_bFullScreen = 0;
+    int m_bLayoutChanged = 0;         // the view re-centres at its next paint
     int m_bSlideShow = 0;
+    int m_bBarShown = 0;              // the floating toolbar is on screen, not parked
+    int m_bHidePending = 0;           // timer 2222 is armed
+    QRect m_rcFullScreen;
+    QToolBar* m_pFullScreenBar = nullptr;
+
+    void OnViewFullScreen();
+    void EndFullScreen();
+    // The hot-zone rule for a pointer position in view client coordinates.
+    void TrackFullScreenBar(const QPoint& point);
+    // Timer 2222 parks the floating toolbar; other ids are ignored.
+    void OnTimer(int id);
+    bool IsTimerArmed(int id) const;
+    // The screen the frame is on.
+    QRect DesktopRect() const;
+    // The floating toolbar's place when parked, and its hot zone, for a
+    // screen `width` pixels wide.
+    static QPoint ParkedPosition(int width);
+    static bool InHotZone(const QPoint& point, int width);
+    // The closing animation's flags for row k (0..19), and the last row used.
+    static unsigned ClosingFlags(int row);
+    int ClosingRow() const { return m_nClosingRow; }
 
     void OnViewStatusBar();
     void OnViewToolBar();
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QAction* MakeAction(int id, const QString& text);
@@ -69,6 +97,10 @@ private:
     void BuildToolBar();
     void BuildStatusBar();
     void PlayOpeningAnimation(int row);
+    bool CreateFullScreenBar();
+    void FloatFullScreenBar(int x, int y);
+    // Returns true when the frame may close at once (no animation).
+    bool StartClosingAnimation();
 
     CKorvexDoc* m_pDoc;
     CKorvexView* m_pView;
@@ -80,4 +112,8 @@ private:
     QVector<QLabel*> m_panes;
     QTimer* m_pIdleTimer = nullptr;
     int m_nOpeningRow = -1;
+    int m_nClosingRow = -1;
+    bool m_bClosingDone = false;
+    QTimer* m_pHideTimer = nullptr;     // timer 2222
+    QHash<int, QAction*> m_fullScreenActions;
 };

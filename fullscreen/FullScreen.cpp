@@ -1,0 +1,284 @@
+// The frame's full-screen mode: hiding the bars, covering the screen, the
+// floating toolbar that parks itself in the top-right corner, and the
+// closing animation.
+#include "app/KorvexView.h"
+#include "app/MainFrame.h"
+#include "app/WindowAnimation.h"
+#include "res/artwork.h"
+#include "res/resources.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr unsigned kClosingFlags[20] = {
+    AW_HIDE | AW_CENTER,
+    AW_HIDE | AW_BLEND,
+    AW_HIDE | AW_HOR_POSITIVE,
+    AW_HIDE | AW_HOR_NEGATIVE,
+    AW_HIDE | AW_VER_POSITIVE,
+    AW_HIDE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_POSITIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_NEGATIVE,
+    AW_HIDE | AW_SLIDE | AW_VER_POSITIVE,
+    AW_HIDE | AW_SLIDE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_HOR_POSITIVE | AW_VER_POSITIVE,
+    AW_HIDE | AW_HOR_POSITIVE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_HOR_NEGATIVE | AW_VER_POSITIVE,
+    AW_HIDE | AW_HOR_NEGATIVE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_POSITIVE | AW_VER_POSITIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_POSITIVE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_NEGATIVE | AW_VER_POSITIVE,
+    AW_HIDE | AW_SLIDE | AW_HOR_NEGATIVE | AW_VER_NEGATIVE,
+    AW_HIDE | AW_BLEND,
+    AW_HIDE | AW_BLEND,
+};
+
+// The toolbar's width: its window's own rectangle.
+int BarWidth(const QToolBar* bar)
+{
+    return bar->frameGeometry().width();
+}
+
+} // namespace
+
+unsigned CMainFrame::ClosingFlags(int row)
+{
+    return row >= 0 && row < 20 ? kClosingFlags[row] : 0;
+}
+
+QRect CMainFrame::DesktopRect() const
+{
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->geometry() : QRect(0, 0, 1024, 768);
+}
+
+// The corner the toolbar lives in follows the screen's width: the last 324
+// pixels of the top edge (plus a 4-pixel margin past it), and parking puts
+// the toolbar just beyond the right edge. On a 1024-pixel screen these are
+// 700..1028 and (1028, 0).
+QPoint CMainFrame::ParkedPosition(int width)
+{
+    return QPoint(width + 4, 0);
+}
+
+bool CMainFrame::InHotZone(const QPoint& p, int width)
+{
+    return p.x() >= width - 324 && p.x() < width + 4 && p.y() >= -5 && p.y() < 80;
+}
+
+bool CMainFrame::IsTimerArmed(int id) const
+{
+    if (id == 2222)
+        return m_pHideTimer && m_pHideTimer->isActive();
+    return false;
+}
+
+void CMainFrame::OnViewFullScreen()
+{
+    if (m_bFullScreen) {
+        EndFullScreen();
+        return;
+    }
+    // Both bars go; the menu bar too, while its keys keep working (every
+    // action is also the frame's own).
+    m_pStatusBar->hide();
+    m_pToolBar->hide();
+    menuBar()->hide();
+
+    m_wpPrev = normalGeometry();
+    m_wpPrevState = windowState();
+    m_rcFullScreen = DesktopRect();
+
+    if (!CreateFullScreenBar()) {
+        // The bars stay hidden (the View menu brings them back); the window
+        // keeps its place and the next F11 tries again.
+        menuBar()->show();
+        return;
+    }
+    FloatFullScreenBar(0, 100);
+    FloatFullScreenBar(m_rcFullScreen.width() - BarWidth(m_pFullScreenBar) - 15, 3);
+
+    m_bFullScreen = 1;
+    m_bLayoutChanged = 1;
+    m_bBarShown = 1;
+    m_pHideTimer->start();
+    m_bHidePending = 1;
+
+    // While full screen is on, the frame's largest size is the screen's.
+    setMaximumSize(m_rcFullScreen.size());
+    showFullScreen();
+    m_pFullScreenBar->raise();
+    if (m_pView)
+        m_pView->setFocus();
+    UpdateCommandUI();
+}
+
+bool CMainFrame::CreateFullScreenBar()
+{
+    auto* bar = new QToolBar(QStringLiteral("全屏/幻灯片模式"), this);
+    bar->setObjectName(QStringLiteral("toolbar131"));
+    // A small tool window of its own that never docks.
+    bar->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
+    bar->setAttribute(Qt::WA_ShowWithoutActivating);
+    bar->setWindowTitle(QStringLiteral("全屏/幻灯片模式"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 15));
+    for (int id : res::FullScreenToolbar()) {
+        if (id == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = m_fullScreenActions.value(id);
+        if (!action) {
+            action = new QAction(QIcon(res::ToolbarImage(id, 16, 15)), res::Tooltip(id), this);
+            action->setData(id);
+            action->setToolTip(res::Tooltip(id));
+            connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+            m_fullScreenActions.insert(id, action);
+        }
+        bar->addAction(action);
+    }
+    if (bar->actions().isEmpty()) {
+        delete bar;
+        return false;
+    }
+    m_pFullScreenBar = bar;
+    bar->adjustSize();
+    bar->show();
+    return true;
+}
+
+void CMainFrame::FloatFullScreenBar(int x, int y)
+{
+    if (m_pFullScreenBar)
+        m_pFullScreenBar->move(x, y);
+}
+
+void CMainFrame::EndFullScreen()
+{
+    if (!m_bFullScreen)
+        return;
+    // Later, not now: its own button may be what asked to leave.
+    m_pFullScreenBar->hide();
+    m_pFullScreenBar->deleteLater();
+    m_pFullScreenBar = nullptr;
+    m_bFullScreen = 0;
+    m_bLayoutChanged = 1;
+    m_bSlideShow = 0; // the view's next slideshow step stops its timer
+    if (m_bHidePending) {
+        m_pHideTimer->stop();
+        m_bHidePending = 0;
+    }
+    m_bBarShown = 0;
+    menuBar()->show();
+    m_pStatusBar->show();
+    m_pToolBar->show();
+
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const Qt::WindowStates state = m_wpPrevState & ~Qt::WindowFullScreen;
+    if (state & Qt::WindowMaximized) {
+        showNormal();
+        setGeometry(m_wpPrev);
+        showMaximized();
+    } else {
+        showNormal();
+        setGeometry(m_wpPrev);
+    }
+    UpdateCommandUI();
+}
+
+void CMainFrame::TrackFullScreenBar(const QPoint& point)
+{
+    const int width = m_rcFullScreen.width();
+    const bool inside = InHotZone(point, width);
+    if (inside && !m_bBarShown) {
+        m_bBarShown = 1;
+        if (m_pFullScreenBar)
+            FloatFullScreenBar(DesktopRect().width() - BarWidth(m_pFullScreenBar) - 10, 3);
+    } else if (inside && m_bBarShown) {
+        if (m_bHidePending) {
+            m_pHideTimer->stop();
+            m_bHidePending = 0;
+        }
+    } else if (!inside && m_bBarShown && !m_bHidePending) {
+        m_pHideTimer->start();
+        m_bHidePending = 1;
+    }
+}
+
+void CMainFrame::OnTimer(int id)
+{
+    if (id != 2222)
+        return;
+    m_pHideTimer->stop();
+    const QPoint parked = ParkedPosition(m_rcFullScreen.width());
+    FloatFullScreenBar(parked.x(), parked.y());
+    m_bBarShown = 0;
+    m_bHidePending = 0;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_bClosingDone) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    if (StartClosingAnimation()) {
+        m_bClosingDone = true;
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore(); // the animation closes the frame when it ends
+}
+
+bool CMainFrame::StartClosingAnimation()
+{
+    if (m_nClosingRow >= 0)
+        return false; // already on its way out
+    // First the inset window, whatever the window was (maximized, full screen).
+    EndFullScreen();
+    const QRect desktop = DesktopRect();
+    const QRect inset(QPoint(desktop.left() + 40, desktop.top() + 30),
+                      QPoint(desktop.right() - 40, desktop.bottom() - 30));
+    showNormal();
+    setGeometry(inset);
+
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    m_nClosingRow = std::rand() % 20;
+    const unsigned flags = ClosingFlags(m_nClosingRow);
+    if (!AnimationsEnabled())
+        return true;
+    // A fade where window opacity works; otherwise the window rolls, slides
+    // or collapses away (or simply goes where the system ignores both).
+    QPropertyAnimation* animation;
+    if (flags & AW_BLEND) {
+        animation = new QPropertyAnimation(this, "windowOpacity", this);
+        animation->setStartValue(1.0);
+        animation->setEndValue(0.0);
+    } else {
+        const QRect full = geometry();
+        animation = new QPropertyAnimation(this, "geometry", this);
+        animation->setStartValue(full);
+        animation->setEndValue(AnimationEdgeRect(flags, full));
+    }
+    animation->setDuration(1500);
+    connect(animation, &QPropertyAnimation::finished, this, [this] {
+        m_bClosingDone = true;
+        close();
+    });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    return false;
+}
