@@ -224,7 +224,7 @@ void CMainFrame::PlayOpeningAnimation(int row)
     m_nOpeningRow = row;
     const unsigned flags = OpeningFlags(row);
     if (!g_animations) {
-        showMaximized();
+        ShowMaximizedEverywhere();
         return;
     }
     // What the window system allows: a fade where opacity works, otherwise
@@ -247,11 +247,26 @@ void CMainFrame::PlayOpeningAnimation(int row)
     animation->setDuration(1500);
     connect(animation, &QPropertyAnimation::finished, this, [this] {
         setWindowOpacity(1.0);
-        showMaximized();
+        ShowMaximizedEverywhere();
     });
     show();
     activateWindow();
     animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void CMainFrame::ShowMaximizedEverywhere()
+{
+    showMaximized();
+    // Without a window manager the maximized state alone changes nothing:
+    // then take the available area by hand.
+    QTimer::singleShot(300, this, [this] {
+        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        if (!s || !isMaximized() || m_bFullScreen)
+            return;
+        const QRect avail = s->availableGeometry();
+        if (frameGeometry().width() < avail.width() * 9 / 10 || frameGeometry().height() < avail.height() * 9 / 10)
+            setGeometry(avail);
+    });
 }
 
 bool CMainFrame::ExecuteCommand(int id)

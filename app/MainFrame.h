@@ -97,6 +97,7 @@ private:
     void BuildToolBar();
     void BuildStatusBar();
     void PlayOpeningAnimation(int row);
+    void ShowMaximizedEverywhere();
     bool CreateFullScreenBar();
     void FloatFullScreenBar(int x, int y);
     // Returns true when the frame may close at once (no animation).

@@ -118,6 +118,9 @@ void CMainFrame::OnViewFullScreen()
 
     // While full screen is on, the frame's largest size is the screen's.
     setMaximumSize(m_rcFullScreen.size());
+    // The geometry too, for window systems without a manager to honour the
+    // full-screen state.
+    setGeometry(m_rcFullScreen);
     showFullScreen();
     m_pFullScreenBar->raise();
     if (m_pView)
@@ -192,7 +195,7 @@ void CMainFrame::EndFullScreen()
     if (state & Qt::WindowMaximized) {
         showNormal();
         setGeometry(m_wpPrev);
-        showMaximized();
+        ShowMaximizedEverywhere();
     } else {
         showNormal();
         setGeometry(m_wpPrev);
