@@ -87,6 +87,7 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     OnUpdate(res::ID_SLIDE_STOP, [this](CCmdUI& ui) {
         ui.Enable(PictureCommandsEnabled() && m_pFrame && m_pFrame->m_bSlideShow);
     });
+    RegisterEffectCommands();
     m_pSlideTimer = new QTimer(this);
     m_pSlideTimer->setInterval(1000);
     connect(m_pSlideTimer, &QTimer::timeout, this, [this] { OnTimer(1111); });

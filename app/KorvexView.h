@@ -69,6 +69,11 @@ public:
     void OnZoomOut();
     void OnEffectOnLoad() { m_bEffectsOff = m_bEffectsOff ? 0 : 1; }
 
+    // Effects and rotation (ViewEffects.cpp). The command that selects load
+    // effect `number` (1..10).
+    static int EffectCommand(int number);
+    void Rotate(int quarterTurns);
+
     // Full screen and the slideshow (fullscreen/SlideShow.cpp).
     void OnViewFullScreen();
     void OnSlideStart();
@@ -80,8 +85,8 @@ public:
     // The context menu (menu 133), built with its grayed states read now.
     QMenu* BuildContextMenu();
 
-    // Effect routines, added by the effects code: returns false when effect
-    // `effect` is not available, and the picture is then drawn plainly.
+    // Plays load effect `effect` into `dc`; false when it drew nothing, and
+    // the picture is then drawn plainly. Tests may replace it.
     std::function<bool(int effect, SurfaceDC* dc)> m_playEffect;
 
     // The layout the members below name (declared first so they can refer to it).
@@ -109,6 +114,11 @@ protected:
 
 private:
     bool PictureCommandsEnabled() const;
+    void RegisterEffectCommands();
+    // Shows the surface on screen now (one step of an effect).
+    void FlushSurface();
+    void PlayImmediateEffect(int (*routine)(CPicture&, const std::function<void()>&,
+                                            const std::function<void(DWORD)>&));
     // Loads `path` after releasing the picture; then marks, fits, shows the
     // information and asks for the presentation. False when refused.
     bool LoadAndShow(const std::string& path);

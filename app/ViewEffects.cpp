@@ -1,0 +1,135 @@
+// The view's effect and rotation commands: choosing the load effect,
+// presenting a picture through it step by step, the five immediate effects
+// and the quarter turns.
+#include "KorvexDoc.h"
+#include "KorvexView.h"
+#include "MainFrame.h"
+#include "picture/effects.h"
+#include "platform/clock.h"
+#include "res/resources.h"
+
+#include <QScrollBar>
+
+namespace {
+
+// The command that selects each load effect, by effect number 1..10.
+constexpr int kEffectCommands[11] = {0,
+                                     res::ID_EFFECT_MOSAIC,
+                                     res::ID_EFFECT_FROM_TOP,
+                                     res::ID_EFFECT_FROM_BOTTOM,
+                                     res::ID_EFFECT_FROM_LEFT,
+                                     res::ID_EFFECT_FROM_RIGHT,
+                                     res::ID_EFFECT_FROM_TOP_LEFT,
+                                     res::ID_EFFECT_FROM_TOP_RIGHT,
+                                     res::ID_EFFECT_FROM_BOTTOM_LEFT,
+                                     res::ID_EFFECT_FROM_BOTTOM_RIGHT,
+                                     res::ID_EFFECT_BLINDS};
+
+} // namespace
+
+int CKorvexView::EffectCommand(int number)
+{
+    return number >= 1 && number <= 10 ? kEffectCommands[number] : 0;
+}
+
+void CKorvexView::RegisterEffectCommands()
+{
+    OnCommand(res::ID_EFFECT_RANDOM, [this] {
+        if (m_bRandomEffect) {
+            m_bRandomEffect = 0;
+            m_nEffect = 1;
+        } else {
+            m_bRandomEffect = 1;
+        }
+    });
+    OnUpdate(res::ID_EFFECT_RANDOM, [this](CCmdUI& ui) {
+        ui.Enable(m_bEffectsOff == 0);
+        ui.SetCheck(m_bRandomEffect ? 1 : 0);
+    });
+    for (int number = 1; number <= 10; ++number) {
+        OnCommand(EffectCommand(number), [this, number] {
+            m_bRandomEffect = 0;
+            m_nEffect = number;
+        });
+        // The check follows the number, also the last random pick.
+        OnUpdate(EffectCommand(number), [this, number](CCmdUI& ui) {
+            ui.Enable(m_bEffectsOff == 0);
+            ui.SetCheck(m_nEffect == number ? 1 : 0);
+        });
+    }
+
+    auto pictureRule = [this](CCmdUI& ui) {
+        ui.Enable(m_pDocument->m_bNoPicture != 1 && m_pDocument->m_bFolderEmptied == 0);
+    };
+    using Immediate = int (*)(CPicture&, const EffectDrawFn&, const EffectPauseFn&);
+    const std::pair<int, Immediate> immediate[] = {
+        {res::ID_SHOW_HORIZONTAL_BLINDS, &ShowHorizontalBlinds}, {res::ID_SHOW_VERTICAL_BLINDS, &ShowVerticalBlinds},
+        {res::ID_SHOW_MOSAIC, &ShowMosaic},       {res::ID_SHOW_SCAN_DOWN, &ShowScanDown},
+        {res::ID_SHOW_SCAN_UP, &ShowScanUp},
+    };
+    for (const auto& [id, routine] : immediate) {
+        const Immediate run = routine;
+        OnCommand(id, [this, run] { PlayImmediateEffect(run); });
+        OnUpdate(id, pictureRule);
+    }
+
+    OnCommand(res::ID_ROTATE_CW, [this] { Rotate(1); });
+    OnCommand(res::ID_ROTATE_CCW, [this] { Rotate(3); });
+    OnCommand(res::ID_ROTATE_180, [this] { Rotate(2); });
+    for (int id : {int(res::ID_ROTATE_CW), int(res::ID_ROTATE_CCW), int(res::ID_ROTATE_180)})
+        OnUpdate(id, pictureRule);
+
+    // Load effects draw into the paint's surface and show every step.
+    m_playEffect = [this](int number, SurfaceDC* dc) {
+        EffectLayout layout;
+        layout.zoom = double(m_fZoom);
+        layout.x0 = m_nOffsetX;
+        layout.y0 = m_nOffsetY;
+        const bool onScreen = dc == &m_surface;
+        return PlayLoadEffect(number, m_picture, dc, layout, [this, onScreen](DWORD ms) {
+            if (onScreen)
+                FlushSurface();
+            DelayMs(ms);
+        }) != 0;
+    };
+}
+
+void CKorvexView::FlushSurface()
+{
+    // A synchronous repaint: the step is on screen before the pause. No
+    // events are processed meanwhile, so input waits and timers that fall
+    // due run once the effect is over.
+    viewport()->repaint();
+}
+
+void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, const EffectDrawFn&, const EffectPauseFn&))
+{
+    if (!m_picture.HasImage())
+        return;
+    const QSize vp = viewport()->size();
+    if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
+        m_surface.Resize(vp.width(), vp.height());
+    // The client area as it is, without the scroll position: the picture
+    // is drawn at the drawing origin of the window itself.
+    m_surface.ResetClip();
+    m_surface.SetViewportOrigin(0, 0);
+    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
+    auto fullDraw = [this, w, h] {
+        m_picture.Draw(&m_surface, m_nOffsetX, m_nOffsetY, static_cast<int>(double(w) * double(m_fZoom)),
+                       static_cast<int>(double(h) * double(m_fZoom)), 0, 0, w, h, 0);
+        FlushSurface();
+    };
+    routine(m_picture, fullDraw, [](DWORD ms) { DelayMs(ms); });
+    m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CKorvexView::Rotate(int quarterTurns)
+{
+    for (int i = 0; i < quarterTurns; ++i)
+        m_picture.RotateClockwise();
+    FitNewPicture();
+    if (m_pFrame)
+        m_pFrame->SetPaneText(1, QString::asprintf("显示比例: %.3f", double(m_fZoom)));
+    m_bEffectPending = 1;
+    Invalidate();
+}
