@@ -3,7 +3,9 @@
 #include "formats/bytereader.h"
 #include "formats/codecs.h"
 #include "formats/lzw.h"
+#include "formats/messages.h"
 #include "formats/packrows.h"
+#include "formats/safefile.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
 #include "platform/files.h"
@@ -210,6 +212,252 @@ int GifCodec::Load(const std::string& path)
     delete m_pDib;
     m_pDib = dib;
     return 1;
+}
+
+int GifCodec::Save(const std::string& path, CDib* dib)
+{
+    if (!dib)
+        dib = m_pDib;
+    if (!dib || dib->IsEmpty())
+        return 0;
+    // Work on a copy: the source may be the picture on screen.
+    HGLOBAL copy = CopyDibHandle(dib->GetHandle());
+    if (!copy)
+        return 0;
+    CDib work;
+    if (!work.Attach(copy))
+        return 0;
+    if (work.GetBitCount() != 8) {
+        CWaitCursor wait;
+        if (!work.ChangeBitCount(8))
+            return 0;
+    }
+    // A palette shorter than 256 entries leaves the rest of the table black.
+    PALETTEENTRY entries[256] = {};
+    if (work.GetPalette())
+        GetPaletteEntries(work.GetPalette(), 0, 256, entries);
+    int red[256], green[256], blue[256];
+    for (int i = 0; i < 256; ++i) {
+        red[i] = entries[i].peRed;
+        green[i] = entries[i].peGreen;
+        blue[i] = entries[i].peBlue;
+    }
+
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(work.GetHandle()));
+    if (!h)
+        return 0;
+    const int width = DibWidth(h);
+    const LONG storedHeight = DibHeight(h);
+    const int height = storedHeight < 0 ? -storedHeight : storedHeight;
+    if (width <= 0 || height <= 0) {
+        GlobalUnlock(work.GetHandle());
+        return 0;
+    }
+    const std::size_t stride = DibRowBytes(h);
+    auto* indices = static_cast<BYTE*>(std::malloc(std::size_t(width) * std::size_t(height)));
+    if (!indices) {
+        GlobalUnlock(work.GetHandle());
+        return 0;
+    }
+    const BYTE* bits = DibBits(h);
+    for (int y = 0; y < height; ++y) {
+        // Bottom-up rows: the top row as seen is the last one stored.
+        const std::size_t stored = storedHeight < 0 ? std::size_t(y) : std::size_t(height - 1 - y);
+        std::memcpy(indices + std::size_t(y) * std::size_t(width), bits + stored * stride, std::size_t(width));
+    }
+    GlobalUnlock(work.GetHandle());
+    const int result = EncodeGif(path, indices, width, height, 0, red, green, blue);
+    std::free(indices);
+    return result;
+}
+
+int GifCodec::EncodeGif(const std::string& path, const BYTE* indices, int width, int height, int background,
+                        const int* red, const int* green, const int* blue)
+{
+    // The screen and image sizes are 16-bit fields.
+    if (!indices || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
+        m_strError = "Picture size does not fit a GIF file";
+        return 0;
+    }
+    SafeFile file;
+    if (!file.Open(path)) {
+        m_strError = "Can't open GIF for writing";
+        return 0;
+    }
+    m_enc.file = &file;
+    m_enc.pixels = indices;
+    m_enc.remaining = std::size_t(width) * std::size_t(height);
+    m_enc.accumulator = 0;
+    m_enc.accumulatorBits = 0;
+    m_enc.writeErrorShown = false;
+
+    BYTE head[6 + 7 + 768 + 10 + 1];
+    BYTE* p = head;
+    std::memcpy(p, "GIF87a", 6);
+    p += 6;
+    auto put16 = [&p](int v) {
+        *p++ = BYTE(v);
+        *p++ = BYTE(v >> 8);
+    };
+    put16(width);
+    put16(height);
+    *p++ = 0xE7; // global table of 256 entries, 6 bits of colour resolution
+    *p++ = BYTE(background);
+    *p++ = 0;
+    for (int i = 0; i < 256; ++i) {
+        *p++ = BYTE(red[i]);
+        *p++ = BYTE(green[i]);
+        *p++ = BYTE(blue[i]);
+    }
+    *p++ = ',';
+    put16(0);
+    put16(0);
+    put16(width);
+    put16(height);
+    *p++ = 0; // no local table, not interlaced
+    *p++ = 8; // LZW minimum code size
+    file.Write(head, sizeof head);
+
+    Compress(9);
+
+    const BYTE trailer[2] = {0, ';'};
+    file.Write(trailer, sizeof trailer);
+    m_enc.file = nullptr;
+    if (!file.Commit()) {
+        // The temporary file is gone and whatever stood at the path is intact.
+        if (!m_enc.writeErrorShown)
+            AfxMessageBox("Write Error in GIF file");
+        return 0;
+    }
+    return 1;
+}
+
+int GifCodec::NextPixel()
+{
+    if (m_enc.remaining == 0)
+        return -1;
+    --m_enc.remaining;
+    return *m_enc.pixels++;
+}
+
+void GifCodec::ClearHash()
+{
+    for (std::int32_t& entry : m_enc.hash)
+        entry = -1;
+}
+
+void GifCodec::Compress(int initBits)
+{
+    Encoder& e = m_enc;
+    e.initBits = initBits;
+    e.bits = initBits;
+    e.maxCode = (1 << initBits) - 1;
+    e.clearCode = 1 << (initBits - 1);
+    e.endCode = e.clearCode + 1;
+    e.freeCode = e.clearCode + 2;
+    e.clearPending = false;
+    e.packetCount = 0;
+
+    int prefix = NextPixel();
+    // Hash shift: 8 less the doublings of the table size below 65536.
+    int shift = 0;
+    for (long size = kHashSize; size < 65536; size *= 2)
+        ++shift;
+    shift = 8 - shift;
+    ClearHash();
+    Output(e.clearCode);
+
+    for (int c; (c = NextPixel()) >= 0;) {
+        const std::int32_t key = (std::int32_t(c) << kMaxBits) + prefix;
+        int slot = (c << shift) ^ prefix;
+        if (e.hash[slot] == key) {
+            prefix = e.codes[slot];
+            continue;
+        }
+        bool found = false;
+        if (e.hash[slot] >= 0) {
+            const int displacement = slot == 0 ? 1 : kHashSize - slot;
+            do {
+                slot -= displacement;
+                if (slot < 0)
+                    slot += kHashSize;
+                if (e.hash[slot] == key) {
+                    prefix = e.codes[slot];
+                    found = true;
+                    break;
+                }
+            } while (e.hash[slot] > 0);
+        }
+        if (found)
+            continue;
+        Output(prefix);
+        if (e.freeCode < kMaxMaxCode) {
+            e.codes[slot] = std::uint16_t(e.freeCode++);
+            e.hash[slot] = key;
+        } else {
+            ClearHash();
+            e.freeCode = e.clearCode + 2;
+            e.clearPending = true;
+            Output(e.clearCode);
+        }
+        prefix = c;
+    }
+    Output(prefix);
+    Output(e.endCode);
+}
+
+void GifCodec::Output(int code)
+{
+    Encoder& e = m_enc;
+    e.accumulator &= (std::uint32_t(1) << e.accumulatorBits) - 1;
+    e.accumulator |= std::uint32_t(code) << e.accumulatorBits;
+    e.accumulatorBits += e.bits;
+    while (e.accumulatorBits >= 8) {
+        PacketByte(BYTE(e.accumulator));
+        e.accumulator >>= 8;
+        e.accumulatorBits -= 8;
+    }
+    // Widen once the code just assigned no longer fits; a clear starts over.
+    if (e.freeCode > e.maxCode || e.clearPending) {
+        if (e.clearPending) {
+            e.bits = e.initBits;
+            e.maxCode = (1 << e.bits) - 1;
+            e.clearPending = false;
+        } else {
+            ++e.bits;
+            e.maxCode = e.bits == kMaxBits ? kMaxMaxCode : (1 << e.bits) - 1;
+        }
+    }
+    if (code == e.endCode) {
+        while (e.accumulatorBits > 0) {
+            PacketByte(BYTE(e.accumulator));
+            e.accumulator >>= 8;
+            e.accumulatorBits -= 8;
+        }
+        FlushPacket();
+        std::FILE* stream = e.file->Stream();
+        if (std::fflush(stream) != 0 || std::ferror(stream)) {
+            AfxMessageBox("Write Error in GIF file");
+            e.writeErrorShown = true;
+        }
+    }
+}
+
+void GifCodec::PacketByte(BYTE b)
+{
+    m_enc.packet[m_enc.packetCount++] = b;
+    if (m_enc.packetCount >= 254)
+        FlushPacket();
+}
+
+void GifCodec::FlushPacket()
+{
+    if (m_enc.packetCount == 0)
+        return;
+    const BYTE length = BYTE(m_enc.packetCount);
+    m_enc.file->Write(&length, 1);
+    m_enc.file->Write(m_enc.packet, std::size_t(m_enc.packetCount));
+    m_enc.packetCount = 0;
 }
 
 void DestroyGifCodec(GifCodec* codec)

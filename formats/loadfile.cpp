@@ -1,6 +1,8 @@
 // Loading by extension, the DIB creation the BMP, TGA and PCX readers share,
 // and the choice of writer when saving.
 #include "formats/codecs.h"
+#include "formats/gifcodec.h"
+#include "formats/jpegfile.h"
 #include "formats/messages.h"
 #include "formats/save.h"
 #include "picture/dib.h"
@@ -9,6 +11,7 @@
 
 #include <strings.h>
 
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -164,6 +167,51 @@ void CPicture::AdoptCodecDib(CDib* dib)
     m_nImageSize = m_nRowBytes * m_nHeight;
     m_nColors = 0;
     m_bRotated = 0;
+}
+
+namespace {
+
+int SaveWith(JpegFile& file, const std::string& path, CDib* dib)
+{
+    return file.Save(path, dib, 1, 75);
+}
+int SaveWith(GifCodec& codec, const std::string& path, CDib* dib)
+{
+    return codec.Save(path, dib);
+}
+
+// The JPEG and GIF writers encode, in this order of preference: the held
+// codec's own decode, the other codec's decode, a copy of the picture. Once
+// the picture has been rotated neither decode is what is shown, so the copy.
+template <class Codec, class Other>
+int SaveThroughCodec(CPicture& picture, const std::string& path, Codec* own, Other* other)
+{
+    const bool decodeShown = picture.m_bFromCodec && !picture.m_bRotated;
+    if (decodeShown && own)
+        return SaveWith(*own, path, nullptr);
+    std::unique_ptr<Codec> temporary(new (std::nothrow) Codec);
+    if (!temporary)
+        return 0;
+    if (decodeShown && other)
+        return SaveWith(*temporary, path, other->GetDib());
+    CDib* copy = nullptr;
+    if (!picture.CopyToDib(&copy))
+        return 0;
+    const int result = SaveWith(*temporary, path, copy);
+    delete copy;
+    return result;
+}
+
+} // namespace
+
+int SavePictureJpeg(CPicture& picture, const std::string& path)
+{
+    return SaveThroughCodec(picture, path, picture.m_pJpegFile, picture.m_pGifCodec);
+}
+
+int SavePictureGif(CPicture& picture, const std::string& path)
+{
+    return SaveThroughCodec(picture, path, picture.m_pGifCodec, picture.m_pJpegFile);
 }
 
 int SavePicture(CPicture& picture, const std::string& path, PictureFormat format)
