@@ -62,7 +62,7 @@ TEST(Rotate, QuarterTurnMovesEveryPixelClockwiseAtEveryDepth)
 {
     // Odd sizes cross byte, nibble and tile boundaries in both directions.
     for (int depth : kDepths) {
-        for (auto [w, h] : {std::pair{13, 7}, std::pair{70, 131}, std::pair{1, 9}, std::pair{9, 1}}) {
+        for (auto [w, h] : {std::pair{13, 7}, std::pair{70, 131}, std::pair{1, 9}, std::pair{9, 1}, std::pair{133, 130}}) {
             SCOPED_TRACE(::testing::Message() << depth << " bits " << w << "x" << h);
             const auto before = MakeVaried(w, h, depth);
             auto pic = MakeVaried(w, h, depth);
