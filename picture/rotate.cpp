@@ -197,13 +197,17 @@ void Turn24(const Planes& p)
 
 void TurnNibbles(const Planes& p)
 {
-    for (int y = 0; y < p.h; ++y) {
-        const BYTE* s = p.src + p.srcStride * y;
-        const int shift = (y & 1) ? 0 : 4;
+    // Two old rows at a time: pixel x of rows y and y + 1 make the whole new
+    // byte y / 2 of new row W - 1 - x, so each new byte is written once.
+    for (int y = 0; y < p.h; y += 2) {
+        const BYTE* even = p.src + p.srcStride * y;
+        const BYTE* odd = y + 1 < p.h ? even + p.srcStride : nullptr;
         BYTE* d = p.dst + p.dstStride * (p.w - 1) + y / 2;
         for (int x = 0; x < p.w; ++x) {
-            const int v = (x & 1) ? (s[x / 2] & 0x0F) : (s[x / 2] >> 4);
-            *d |= static_cast<BYTE>(v << shift);
+            const int shift = (x & 1) ? 0 : 4;
+            const int high = (even[x / 2] >> shift) & 0x0F;
+            const int low = odd ? (odd[x / 2] >> shift) & 0x0F : 0;
+            *d = static_cast<BYTE>(high << 4 | low);
             d -= p.dstStride;
         }
     }
