@@ -51,16 +51,21 @@ bool CKorvexApp::InitInstance(const QStringList& arguments)
     m_pFrame = std::make_unique<CMainFrame>(m_pDoc.get(), this);
     m_pMainWnd = m_pFrame.get();
     m_pDoc->OnNewDocument();
-    if (!m_pFrame->OnCreate())
-        return false;
 
-    // A path on the command line opens the picture as Open does.
+    // A path on the command line opens the picture as Open does, once the
+    // window has its final size.
     if (!arguments.isEmpty()) {
         const QString path = QFileInfo(arguments.first()).absoluteFilePath();
         AddToRecentFiles(path);
-        QApplication::processEvents(); // let the window take its size first
-        m_pFrame->GetActiveView()->OpenPicture(path);
+        CMainFrame* frame = m_pFrame.get();
+        frame->m_onReady = [frame, path] {
+            QApplication::processEvents(); // the view takes the window's new size
+            frame->GetActiveView()->OpenPicture(path);
+            frame->UpdateCommandUI();
+        };
     }
+    if (!m_pFrame->OnCreate())
+        return false;
     m_pFrame->UpdateCommandUI();
     return true;
 }

@@ -257,16 +257,27 @@ void CMainFrame::PlayOpeningAnimation(int row)
 void CMainFrame::ShowMaximizedEverywhere()
 {
     showMaximized();
-    // Without a window manager the maximized state alone changes nothing:
-    // then take the available area by hand.
-    QTimer::singleShot(300, this, [this] {
+    auto settle = [this] {
+        // Without a window manager the maximized state alone changes
+        // nothing: then take the available area by hand.
         const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        if (!s || !isMaximized() || m_bFullScreen)
-            return;
-        const QRect avail = s->availableGeometry();
-        if (frameGeometry().width() < avail.width() * 9 / 10 || frameGeometry().height() < avail.height() * 9 / 10)
-            setGeometry(avail);
-    });
+        if (s && isMaximized() && !m_bFullScreen) {
+            const QRect avail = s->availableGeometry();
+            if (frameGeometry().width() < avail.width() * 9 / 10 || frameGeometry().height() < avail.height() * 9 / 10)
+                setGeometry(avail);
+        }
+        if (m_onReady) {
+            auto ready = std::move(m_onReady);
+            m_onReady = nullptr;
+            ready();
+        }
+    };
+    // A window system takes a moment to apply the state; the offscreen one
+    // applies it at once.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        settle();
+    else
+        QTimer::singleShot(300, this, settle);
 }
 
 bool CMainFrame::ExecuteCommand(int id)

@@ -10,6 +10,8 @@
 #include <QRect>
 #include <QVector>
 
+#include <functional>
+
 class QAction;
 class QMenu;
 class QToolBar;
@@ -47,6 +49,10 @@ public:
 
     // The caption: "<document title> - Tobble".
     void UpdateTitle(const QString& documentTitle);
+
+    // Called once the opening animation is over and the window has its
+    // final size (the command line's picture is laid out for that size).
+    std::function<void()> m_onReady;
 
     // The opening animation's row (0..19) and its flags.
     int OpeningRow() const { return m_nOpeningRow; }

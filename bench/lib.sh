@@ -24,9 +24,6 @@ median_ms_to() {
   echo $times | tr ' ' '\n' | sort -n | awk '{a[NR]=$1} END {printf "%.1f\n", a[int((NR+1)/2)] / 1e6}'
 }
 
-# Median of the numbers on standard input, one a line.
-median() { sort -n | awk '{a[NR]=$1} END {if (NR) print a[int((NR+1)/2)]; else print "nan"}'; }
-
 # ImageMagick's own convert (a wrapper earlier on the PATH may stand in for it).
 imagemagick() {
   if [ -x /usr/bin/convert ]; then /usr/bin/convert "$@"; else convert "$@"; fi

@@ -7,161 +7,159 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
+#include <memory>
 #include <new>
 
 namespace {
 
-void Pause(const EffectPauseFn& pause, DWORD ms)
+// v times the zoom, truncated toward zero. Clamped so that an absurd zoom
+// gives an absurd rectangle rather than an undefined conversion.
+int T(const EffectLayout& layout, std::int64_t v)
 {
-    if (pause)
-        pause(ms);
-    else
-        DelayMs(ms);
+    const double d = double(v) * double(layout.zoom);
+    if (!(d > double(std::numeric_limits<int>::min())))
+        return std::numeric_limits<int>::min();
+    if (d >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(d);
 }
 
-// The view's destination arithmetic: v times the zoom, truncated toward zero.
-int T(const EffectLayout& lay, int v)
+// The end of one step: present it, then wait.
+void Step(const EffectFlushFn& flush, DWORD ms)
 {
-    return static_cast<int>(double(v) * lay.zoom);
+    if (flush)
+        flush();
+    DelayMs(ms);
 }
 
-void Part(const CPicture& pic, HDC hdc, int dx, int dy, int dcx, int dcy, int sx, int sy,
-          int scx, int scy)
-{
-    pic.Draw(hdc, dx, dy, dcx, dcy, sx, sy, scx, scy, 0);
-}
-
-void FullDraw(const CPicture& pic, HDC hdc, const EffectLayout& lay)
+void FullDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout)
 {
     const int w = pic.GetWidth(), h = pic.GetHeight();
-    pic.Draw(hdc, lay.x0, lay.y0, T(lay, w), T(lay, h), 0, 0, w, h, 0);
+    pic.Draw(hdc, layout.offsetX, layout.offsetY, T(layout, w), T(layout, h), 0, 0, w, h, 0);
+}
+
+// Source rectangle in picture pixels; destination at the origin plus (dx, dy)
+// in picture pixels, both turned into window pixels by the zoom.
+void PartDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout, int dx, int dy, int sx, int sy, int scx,
+              int scy)
+{
+    pic.Draw(hdc, layout.offsetX + T(layout, dx), layout.offsetY + T(layout, dy), T(layout, scx), T(layout, scy),
+             sx, sy, scx, scy, 0);
 }
 
 enum class Edge { Top, Bottom, Left, Right };
 
-void Wipe(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause, Edge edge)
+void Wipe(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush, Edge edge)
 {
+    if (!pic.HasImage())
+        return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
     const int extent = (edge == Edge::Top || edge == Edge::Bottom) ? h : w;
-    for (int k = 0; k <= extent; k += 12) {
-        if (extent - k < 12) {
-            FullDraw(pic, hdc, lay);
+    for (std::int64_t k = 0; k <= extent; k += 12) {
+        const int n = static_cast<int>(k);
+        if (extent - n < 12) {
+            FullDraw(pic, hdc, layout);
         } else {
             switch (edge) {
-            case Edge::Top:
-                Part(pic, hdc, lay.x0, lay.y0, T(lay, w), T(lay, k), 0, h - k, w, k);
-                break;
-            case Edge::Bottom:
-                Part(pic, hdc, lay.x0, lay.y0 + T(lay, h - k), T(lay, w), T(lay, k), 0, 0, w, k);
-                break;
-            case Edge::Left:
-                Part(pic, hdc, lay.x0, lay.y0, T(lay, k), T(lay, h), w - k, 0, k, h);
-                break;
-            case Edge::Right:
-                Part(pic, hdc, lay.x0 + T(lay, w - k), lay.y0, T(lay, k), T(lay, h), 0, 0, k, h);
-                break;
+            case Edge::Top: PartDraw(pic, hdc, layout, 0, 0, 0, h - n, w, n); break;
+            case Edge::Bottom: PartDraw(pic, hdc, layout, 0, h - n, 0, 0, w, n); break;
+            case Edge::Left: PartDraw(pic, hdc, layout, 0, 0, w - n, 0, n, h); break;
+            case Edge::Right: PartDraw(pic, hdc, layout, w - n, 0, 0, 0, n, h); break;
             }
         }
-        Pause(pause, 10);
+        Step(flush, 10);
     }
 }
 
 enum class Corner { TopLeft, TopRight, BottomLeft, BottomRight };
 
-void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause, Corner corner)
+void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush,
+                 Corner corner)
 {
+    if (!pic.HasImage())
+        return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
     // The upper corners step along the width only when it is strictly the
     // longer side; the lower ones also when the sides are equal.
     const bool upper = corner == Corner::TopLeft || corner == Corner::TopRight;
     const bool wide = upper ? (w > h) : (w >= h);
-    int x = wide ? 12 : 9;
-    int y = wide ? 9 : 12;
-    const int dx = x, dy = y;
+    const int stepX = wide ? 12 : 9, stepY = wide ? 9 : 12;
+    // 64 bits: the counter along the shorter side keeps growing past its
+    // limit until the longer one is done.
+    std::int64_t x = stepX, y = stepY;
     for (;;) {
         if (wide ? (w - x < 12) : (h - y < 12)) {
-            FullDraw(pic, hdc, lay);
-            Pause(pause, 10);
+            FullDraw(pic, hdc, layout);
+            Step(flush, 10);
             return;
         }
         if (wide)
-            y = std::min(y, h);
+            y = std::min<std::int64_t>(y, h);
         else
-            x = std::min(x, w);
+            x = std::min<std::int64_t>(x, w);
+        const int cx = static_cast<int>(x), cy = static_cast<int>(y);
         switch (corner) {
-        case Corner::TopLeft:
-            Part(pic, hdc, lay.x0, lay.y0, T(lay, x), T(lay, y), w - x, h - y, x, y);
-            break;
-        case Corner::TopRight:
-            Part(pic, hdc, lay.x0 + T(lay, w - x), lay.y0, T(lay, x), T(lay, y), 0, h - y, x, y);
-            break;
-        case Corner::BottomLeft:
-            Part(pic, hdc, lay.x0, lay.y0 + T(lay, h - y), T(lay, x), T(lay, y), w - x, 0, x, y);
-            break;
-        case Corner::BottomRight:
-            Part(pic, hdc, lay.x0 + T(lay, w - x), lay.y0 + T(lay, h - y), T(lay, x), T(lay, y), 0, 0, x, y);
-            break;
+        case Corner::TopLeft: PartDraw(pic, hdc, layout, 0, 0, w - cx, h - cy, cx, cy); break;
+        case Corner::TopRight: PartDraw(pic, hdc, layout, w - cx, 0, 0, h - cy, cx, cy); break;
+        case Corner::BottomLeft: PartDraw(pic, hdc, layout, 0, h - cy, w - cx, 0, cx, cy); break;
+        case Corner::BottomRight: PartDraw(pic, hdc, layout, w - cx, h - cy, 0, 0, cx, cy); break;
         }
-        Pause(pause, 10);
-        x += dx;
-        y += dy;
+        Step(flush, 10);
+        x += stepX;
+        y += stepY;
     }
 }
 
-// Stored rows that lie wholly inside the image block; a header that claims
-// more rows than the block holds must not send a routine past its end.
-int UsableRows(const CPicture& pic)
+// The immediate effects work on the rows the picture's sizes describe; a
+// picture whose block is smaller than those sizes say is left alone.
+bool Describes(const CPicture& pic)
 {
+    if (!pic.HasImage() || pic.GetWidth() <= 0 || pic.GetHeight() <= 0 || pic.GetBitCount() <= 0)
+        return false;
     const std::int64_t stride = pic.GetRowBytes();
-    if (stride <= 0 || pic.GetHeight() <= 0 || pic.GetImageSize() <= 0)
-        return 0;
-    return static_cast<int>(std::min<std::int64_t>(pic.GetHeight(), pic.GetImageSize() / stride));
+    return stride > 0 && stride * pic.GetHeight() <= pic.GetImageSize();
 }
 
-// The copy every immediate effect restores from, freed on every return.
-struct SavedBytes {
-    BYTE* data = nullptr;
-    ~SavedBytes() { delete[] data; }
+// The saved pixel bytes, and the two things a phase does with a byte range.
+class Saved {
+public:
     bool Take(const CPicture& pic)
     {
-        data = new (std::nothrow) BYTE[static_cast<std::size_t>(pic.GetImageSize())];
-        if (!data)
+        m_size = static_cast<std::size_t>(pic.GetImageSize());
+        m_data.reset(new (std::nothrow) BYTE[m_size]);
+        if (!m_data)
             return false;
-        std::memcpy(data, pic.GetBits(), static_cast<std::size_t>(pic.GetImageSize()));
+        std::memcpy(m_data.get(), pic.GetBits(), m_size);
         return true;
     }
+    // Whitens (restore false) or restores `count` bytes of stored row `row`
+    // from byte `offset`.
+    void Touch(CPicture& pic, bool restore, int row, std::int64_t offset, std::int64_t count) const
+    {
+        const std::size_t at = static_cast<std::size_t>(std::int64_t(row) * pic.GetRowBytes() + offset);
+        if (restore)
+            std::memcpy(pic.GetBits() + at, m_data.get() + at, static_cast<std::size_t>(count));
+        else
+            std::memset(pic.GetBits() + at, 0xFF, static_cast<std::size_t>(count));
+    }
+
+private:
+    std::unique_ptr<BYTE[]> m_data;
+    std::size_t m_size = 0;
 };
 
-bool Ready(const CPicture& pic)
+int ScanRows(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush, bool down)
 {
-    return pic.HasImage() && UsableRows(pic) > 0;
-}
-
-// Whitens (restore false) or restores a byte range of stored row `row`.
-void Touch(CPicture& pic, const SavedBytes& saved, bool restore, int row, std::int64_t offset, std::int64_t count)
-{
-    const std::int64_t at = std::int64_t(row) * pic.GetRowBytes() + offset;
-    if (restore)
-        std::memcpy(pic.GetBits() + at, saved.data + at, static_cast<std::size_t>(count));
-    else
-        std::memset(pic.GetBits() + at, 0xFF, static_cast<std::size_t>(count));
-}
-
-int ScanRows(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause, bool down)
-{
-    const int rows = UsableRows(pic);
-    const int stride = pic.GetRowBytes();
-    SavedBytes saved;
-    if (!saved.Take(pic))
+    Saved saved;
+    if (!Describes(pic) || !saved.Take(pic))
         return 0;
+    const int h = pic.GetHeight();
     for (int phase = 0; phase < 2; ++phase) {
-        for (int n = 0; n < pic.GetHeight(); ++n) {
-            const int row = down ? pic.GetHeight() - 1 - n : n;
-            if (row < rows)
-                Touch(pic, saved, phase == 1, row, 0, stride);
-            if (fullDraw)
-                fullDraw();
-            Pause(pause, 10);
+        for (int n = 0; n < h; ++n) {
+            saved.Touch(pic, phase == 1, down ? h - 1 - n : n, 0, pic.GetRowBytes());
+            FullDraw(pic, hdc, layout);
+            Step(flush, 10);
         }
     }
     return 1;
@@ -192,140 +190,139 @@ int BlindsSlatCount(int width)
     return best;
 }
 
-void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    if (!pic.HasImage())
+        return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
     const int a = MosaicBlockSide(w, h);
-    const int cols = w > 0 ? w / a : 0, rows = h > 0 ? h / a : 0;
+    const int cols = std::max(w, 0) / a, rows = std::max(h, 0) / a;
     const std::int64_t cells = std::int64_t(cols) * rows;
-    if (cells > 0) {
-        auto* marks = new (std::nothrow) BYTE[static_cast<std::size_t>(cells)]();
-        if (marks) {
-            std::srand(static_cast<unsigned>(std::time(nullptr)));
-            for (std::int64_t n = 0; n < cells; ++n) {
-                int col, row;
-                do {
-                    col = std::rand() % cols;
-                    row = std::rand() % rows;
-                } while (marks[std::int64_t(row) * cols + col]);
-                marks[std::int64_t(row) * cols + col] = 1;
-                Part(pic, hdc, lay.x0 + T(lay, a * col), lay.y0 + T(lay, a * row), T(lay, a), T(lay, a),
-                     a * col, a * row, a, a);
-                Pause(pause, 1);
-            }
-            delete[] marks;
+    std::unique_ptr<BYTE[]> marks(cells > 0 ? new (std::nothrow) BYTE[static_cast<std::size_t>(cells)]() : nullptr);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    if (marks) {
+        for (std::int64_t n = 0; n < cells; ++n) {
+            int col, row;
+            do {
+                col = std::rand() % cols;
+                row = std::rand() % rows;
+            } while (marks[std::int64_t(row) * cols + col]);
+            marks[std::int64_t(row) * cols + col] = 1;
+            PartDraw(pic, hdc, layout, a * col, a * row, a * col, a * row, a, a);
+            Step(flush, 1);
         }
     }
-    FullDraw(pic, hdc, lay);
+    marks.reset();
+    FullDraw(pic, hdc, layout);
+    if (flush)
+        flush();
 }
 
-void EffectFromTop(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromTop(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    Wipe(pic, hdc, lay, pause, Edge::Top);
+    Wipe(pic, hdc, layout, flush, Edge::Top);
 }
 
-void EffectFromBottom(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromBottom(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    Wipe(pic, hdc, lay, pause, Edge::Bottom);
+    Wipe(pic, hdc, layout, flush, Edge::Bottom);
 }
 
-void EffectFromLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    Wipe(pic, hdc, lay, pause, Edge::Left);
+    Wipe(pic, hdc, layout, flush, Edge::Left);
 }
 
-void EffectFromRight(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromRight(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    Wipe(pic, hdc, lay, pause, Edge::Right);
+    Wipe(pic, hdc, layout, flush, Edge::Right);
 }
 
-void EffectFromTopLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromTopLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    CornerEntry(pic, hdc, lay, pause, Corner::TopLeft);
+    CornerEntry(pic, hdc, layout, flush, Corner::TopLeft);
 }
 
-void EffectFromTopRight(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromTopRight(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    CornerEntry(pic, hdc, lay, pause, Corner::TopRight);
+    CornerEntry(pic, hdc, layout, flush, Corner::TopRight);
 }
 
-void EffectFromBottomLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromBottomLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    CornerEntry(pic, hdc, lay, pause, Corner::BottomLeft);
+    CornerEntry(pic, hdc, layout, flush, Corner::BottomLeft);
 }
 
-void EffectFromBottomRight(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectFromBottomRight(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    CornerEntry(pic, hdc, lay, pause, Corner::BottomRight);
+    CornerEntry(pic, hdc, layout, flush, Corner::BottomRight);
 }
 
-void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    if (!pic.HasImage())
+        return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
     const int n = BlindsSlatCount(w);
     const int s = w / n;
     for (int j = 0; j <= s; ++j) {
         for (int i = 0; i < n; ++i) {
             const int xi = static_cast<int>(std::int64_t(w) * i / n);
-            Part(pic, hdc, lay.x0 + T(lay, xi), lay.y0, T(lay, j), T(lay, h), xi, 0, j, h);
+            PartDraw(pic, hdc, layout, xi, 0, xi, 0, j, h);
         }
-        Pause(pause, 10);
+        Step(flush, 10); // one pause per width, not per slat
     }
-    FullDraw(pic, hdc, lay);
+    FullDraw(pic, hdc, layout);
+    if (flush)
+        flush();
 }
 
-int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause)
+int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    using Fn = void (*)(const CPicture&, HDC, const EffectLayout&, const EffectPauseFn&);
+    using Fn = void (*)(const CPicture&, HDC, const EffectLayout&, const EffectFlushFn&);
     static const Fn table[EFFECT_COUNT] = {EffectMosaic,       EffectFromTop,        EffectFromBottom,
                                            EffectFromLeft,     EffectFromRight,      EffectFromTopLeft,
                                            EffectFromTopRight, EffectFromBottomLeft, EffectFromBottomRight,
                                            EffectBlinds};
     if (number < 1 || number > EFFECT_COUNT || !pic.HasImage())
         return 0;
-    table[number - 1](pic, hdc, lay, pause);
+    table[number - 1](pic, hdc, layout, flush);
     return 1;
 }
 
-int ShowHorizontalBlinds(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause)
+int ShowHorizontalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    if (!Ready(pic))
-        return 0;
-    SavedBytes saved;
-    if (!saved.Take(pic))
+    Saved saved;
+    if (!Describes(pic) || !saved.Take(pic))
         return 0;
     const int w = pic.GetWidth(), h = pic.GetHeight();
-    const int rows = UsableRows(pic);
     const int bands = (w > 160 && h > 160) ? 20 : 10;
-    const int groups = (h + bands - 1) / bands;
+    const int groups = static_cast<int>((std::int64_t(h) + bands - 1) / bands);
     for (int phase = 0; phase < 2; ++phase) {
         for (int i = 0; i < bands; ++i) {
             for (int j = 0; j < groups; ++j) {
                 const std::int64_t row = std::int64_t(j) * bands + i;
-                if (row < rows)
-                    Touch(pic, saved, phase == 1, static_cast<int>(row), 0, pic.GetRowBytes());
+                if (row < h)
+                    saved.Touch(pic, phase == 1, static_cast<int>(row), 0, pic.GetRowBytes());
             }
-            if (fullDraw)
-                fullDraw();
-            Pause(pause, 100);
+            FullDraw(pic, hdc, layout);
+            Step(flush, 100);
         }
     }
     return 1;
 }
 
-int ShowVerticalBlinds(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause)
+int ShowVerticalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    if (!Ready(pic))
-        return 0;
     const int depth = pic.GetBitCount();
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
         return 0;
-    SavedBytes saved;
-    if (!saved.Take(pic))
+    Saved saved;
+    if (!Describes(pic) || !saved.Take(pic))
         return 0;
-    const int rows = UsableRows(pic);
+    const int h = pic.GetHeight();
     const std::int64_t stride = pic.GetRowBytes();
-    const int slats = (pic.GetWidth() + 15) / 16;
+    const int slats = static_cast<int>((std::int64_t(pic.GetWidth()) + 15) / 16);
     const int slatBytes = 2 * depth; // 16 pixels
     const int unit = depth > 8 ? depth / 8 : 1;
     for (int phase = 0; phase < 2; ++phase) {
@@ -333,70 +330,60 @@ int ShowVerticalBlinds(CPicture& pic, const EffectDrawFn& fullDraw, const Effect
             for (int s = 0; s < slats; ++s) {
                 const std::int64_t at = std::int64_t(s) * slatBytes + o;
                 if (at + unit > stride)
-                    continue;
-                for (int row = 0; row < rows; ++row)
-                    Touch(pic, saved, phase == 1, row, at, unit);
+                    break; // later slats lie further right still
+                for (int row = 0; row < h; ++row)
+                    saved.Touch(pic, phase == 1, row, at, unit);
             }
-            if (fullDraw)
-                fullDraw();
-            Pause(pause, 100);
+            FullDraw(pic, hdc, layout);
+            Step(flush, 100);
         }
     }
     return 1;
 }
 
-int ShowMosaic(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause)
+int ShowMosaic(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    if (!Ready(pic) || pic.GetBitCount() <= 0)
+    Saved saved;
+    if (!Describes(pic))
         return 0;
-    const int rows = UsableRows(pic);
+    const int h = pic.GetHeight();
     const std::int64_t stride = pic.GetRowBytes();
     const std::int64_t blockBytes = 4 * std::int64_t(pic.GetBitCount()); // 32 pixels
     const int bc = static_cast<int>((stride + blockBytes - 1) / blockBytes);
-    const int br = (pic.GetHeight() + 31) / 32;
+    const int br = static_cast<int>((std::int64_t(h) + 31) / 32);
     const std::int64_t blocks = std::int64_t(br) * bc;
-    auto* marks = new (std::nothrow) BYTE[static_cast<std::size_t>(blocks)]();
-    if (!marks)
+    std::unique_ptr<BYTE[]> marks(new (std::nothrow) BYTE[static_cast<std::size_t>(blocks)]());
+    if (!marks || !saved.Take(pic))
         return 0;
-    SavedBytes saved;
-    if (!saved.Take(pic)) {
-        delete[] marks;
-        return 0;
-    }
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     for (int phase = 0; phase < 2; ++phase) {
         const bool restore = phase == 1;
+        // Whitening picks unmarked blocks, restoring marked ones.
+        const BYTE wanted = restore ? 1 : 0;
         for (std::int64_t n = 0; n < blocks; ++n) {
             int r, c;
             do {
                 r = std::rand() % br;
                 c = std::rand() % bc;
-            } while (marks[std::int64_t(r) * bc + c] != (restore ? 1 : 0));
+            } while (marks[std::int64_t(r) * bc + c] != wanted);
             marks[std::int64_t(r) * bc + c] = restore ? 0 : 1;
             const std::int64_t offset = blockBytes * c;
             const std::int64_t count = std::min(blockBytes, stride - offset);
-            for (int y = 32 * r; y < 32 * r + 32 && y < pic.GetHeight(); ++y)
-                if (y < rows)
-                    Touch(pic, saved, restore, y, offset, count);
-            if (fullDraw)
-                fullDraw();
-            Pause(pause, 10);
+            for (int y = 32 * r; y < 32 * r + 32 && y < h; ++y)
+                saved.Touch(pic, restore, y, offset, count);
+            FullDraw(pic, hdc, layout);
+            Step(flush, 10);
         }
     }
-    delete[] marks;
     return 1;
 }
 
-int ShowScanDown(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause)
+int ShowScanDown(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    if (!Ready(pic))
-        return 0;
-    return ScanRows(pic, fullDraw, pause, true);
+    return ScanRows(pic, hdc, layout, flush, true);
 }
 
-int ShowScanUp(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause)
+int ShowScanUp(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
-    if (!Ready(pic))
-        return 0;
-    return ScanRows(pic, fullDraw, pause, false);
+    return ScanRows(pic, hdc, layout, flush, false);
 }

@@ -2,6 +2,19 @@
 // device context part by part; the immediate effects whiten and restore the
 // picture's own bytes, redrawing it whole after every step. Both kinds take
 // what the view would give them, so they run (and are tested) without a GUI.
+//
+// How the view calls them:
+//   - hdc: where to draw. For a load effect the paint's surface; for an
+//     immediate effect the client-area surface without scroll adjustment.
+//   - layout: the view's zoom (m_fZoom) and drawing origin (m_nOffsetX,
+//     m_nOffsetY). A destination size is a picture size times the zoom,
+//     computed in double and truncated toward zero, as the plain paint does.
+//   - flush: called once after every step's drawing (the closing full draw
+//     included), before the pause that follows it. The view repaints the
+//     window synchronously from the surface there, so each step is seen.
+//     Empty means nothing to present (a DC that is the screen itself).
+// Every pause is DelayMs, a busy wait on timeGetTime; tests replace the clock
+// (SetClockHook, SetDelayIdleHook) so that effects run without real waiting.
 #pragma once
 
 #include "picture/picture.h"
@@ -9,20 +22,15 @@
 
 #include <functional>
 
-// Where and how large the view shows the picture: destination sizes are
-// picture sizes times zoom, truncated toward zero, from origin (x0, y0).
 struct EffectLayout {
-    double zoom = 1.0;
-    int x0 = 0;
-    int y0 = 0;
+    float zoom = 1.0f;
+    int offsetX = 0;
+    int offsetY = 0;
 };
 
-// Called for every pause with its length in ms. The GUI flushes the step just
-// drawn to the screen and then waits; empty means DelayMs.
-using EffectPauseFn = std::function<void(DWORD ms)>;
+using EffectFlushFn = std::function<void()>;
 
-// Load effects, numbered 1 to 10 as the view's menu selects them. Each ends
-// with the whole picture drawn.
+// Load effects, numbered 1 to 10 as the view's menu selects them.
 enum {
     EFFECT_NONE = 0,
     EFFECT_MOSAIC = 1,
@@ -38,34 +46,37 @@ enum {
     EFFECT_COUNT = 10
 };
 
-void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromTop(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromBottom(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromRight(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromTopLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromTopRight(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromBottomLeft(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
-void EffectFromBottomRight(const CPicture& pic, HDC hdc, const EffectLayout& lay,
-                           const EffectPauseFn& pause = {});
-void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& lay, const EffectPauseFn& pause = {});
+// Each ends with the whole picture drawn; a picture without an image draws
+// nothing.
+void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromTop(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromBottom(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromRight(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromTopLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromTopRight(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+void EffectFromBottomLeft(const CPicture& pic, HDC hdc, const EffectLayout& layout,
+                          const EffectFlushFn& flush = {});
+void EffectFromBottomRight(const CPicture& pic, HDC hdc, const EffectLayout& layout,
+                           const EffectFlushFn& flush = {});
+void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
 
-// Plays load effect `number`; returns 0 (drawing nothing) for a number
-// outside 1..10 or a picture without an image.
-int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& lay,
-                   const EffectPauseFn& pause = {});
+// Plays load effect `number`; returns 0, drawing nothing, for a number
+// outside 1..10 or a picture without an image (the caller then draws plainly).
+int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& layout,
+                   const EffectFlushFn& flush = {});
 
 // Block side of the load mosaic and slat count of the load blinds.
 int MosaicBlockSide(int width, int height);
 int BlindsSlatCount(int width);
 
-// Immediate effects. `fullDraw` draws the whole picture where the view shows
-// it; it is called after every step of both phases. Every pixel byte is back
-// as it was when they return. They return 0 and do nothing when the picture
-// holds no image or the copy of its bytes cannot be allocated.
-using EffectDrawFn = std::function<void()>;
-int ShowHorizontalBlinds(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause = {});
-int ShowVerticalBlinds(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause = {});
-int ShowMosaic(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause = {});
-int ShowScanDown(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause = {});
-int ShowScanUp(CPicture& pic, const EffectDrawFn& fullDraw, const EffectPauseFn& pause = {});
+// Immediate effects: whiten a growing pattern of the pixel bytes, then copy
+// them back in the same pattern, with a full draw into hdc after every step.
+// Every pixel byte is as it was when they return. They return 0 and change
+// nothing when the picture holds no image, its sizes do not describe its
+// block, or the copy of its bytes cannot be allocated.
+int ShowHorizontalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+int ShowVerticalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+int ShowMosaic(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+int ShowScanDown(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});
+int ShowScanUp(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush = {});

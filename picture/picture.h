@@ -76,7 +76,7 @@ public:
     int m_bBitsBorrowed = 0;
     int m_bFromCodec = 0;
     // Allocated with new RGBQUAD[] (zeroed); a picture-owned pixel block
-    // (after a rotation) is allocated with std::malloc.
+    // (after a rotation) is one that std::free releases (AllocLargeBlock).
     RGBQUAD* m_pColorTable = nullptr;
     HBITMAP m_hBitmap = nullptr;
     // Set once the picture has been rotated: every writer then saves the

@@ -1,5 +1,7 @@
 // korvex-convert: the picture readers and writers without a display.
-//   korvex-convert IN OUT       convert by OUT's extension
+//   korvex-convert [--rotate N] IN OUT
+//                               convert by OUT's extension, first turning
+//                               the picture N degrees clockwise (90, 180, 270)
 //   korvex-convert --info IN    print "WIDTH HEIGHT BITCOUNT COLOURS FILESIZE"
 // Messages the viewer would show in a message box go to standard error.
 // Exit status: 0 success, 1 refused or not written, 2 bad arguments.
@@ -16,10 +18,11 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: korvex-convert IN OUT\n"
+                 "usage: korvex-convert [--rotate N] IN OUT\n"
                  "       korvex-convert --info IN\n"
                  "Reads BMP, TGA, PCX, JPEG and GIF; writes by OUT's extension\n"
-                 "(.bmp .tga .pcx .jpg .jpeg .gif).\n");
+                 "(.bmp .tga .pcx .jpg .jpeg .gif). --rotate turns the picture\n"
+                 "N degrees clockwise first; N is 90, 180 or 270.\n");
     return 2;
 }
 
@@ -34,11 +37,27 @@ int main(int argc, char** argv)
         Usage();
         return 0;
     }
+    int quarterTurns = 0;
+    if (argc == 5 && !std::strcmp(argv[1], "--rotate")) {
+        const std::string degrees = argv[2];
+        if (degrees == "90")
+            quarterTurns = 1;
+        else if (degrees == "180")
+            quarterTurns = 2;
+        else if (degrees == "270")
+            quarterTurns = 3;
+        else {
+            std::fprintf(stderr, "korvex-convert: --rotate %s: the angle must be 90, 180 or 270\n", argv[2]);
+            return 2;
+        }
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 3)
         return Usage();
 
     CPicture picture;
-    if (!std::strcmp(argv[1], "--info")) {
+    if (!quarterTurns && !std::strcmp(argv[1], "--info")) {
         if (!picture.LoadFile(argv[2], 1, 0) || !picture.HasImage()) {
             std::fprintf(stderr, "korvex-convert: %s: not a picture that can be read\n", argv[2]);
             return 1;
@@ -63,6 +82,13 @@ int main(int argc, char** argv)
         return 1;
     }
     picture.MarkBitsBorrowed();
+    for (int i = 0; i < quarterTurns; ++i) {
+        if (!picture.RotateClockwise()) {
+            std::fprintf(stderr, "korvex-convert: %s: the picture cannot be rotated (out of memory?)\n",
+                         in.c_str());
+            return 1;
+        }
+    }
     if (!SavePicture(picture, out, format)) {
         std::fprintf(stderr, "korvex-convert: %s: 保存文件失败!\n", out.c_str());
         return 1;

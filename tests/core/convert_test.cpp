@@ -68,3 +68,45 @@ TEST(Convert, HostileFilesNeverCrash)
         EXPECT_EQ(r.status, 1) << cut;
     }
 }
+
+TEST(Convert, RotatesClockwiseBeforeWriting)
+{
+    // 3 x 2 as seen: top row A B C, bottom row D E F (stored bottom row first).
+    const Bytes a{1, 1, 1}, b{2, 2, 2}, c{3, 3, 3}, d{4, 4, 4}, e{5, 5, 5}, f{6, 6, 6};
+    auto rows = [](std::initializer_list<std::initializer_list<Bytes>> stored) {
+        Bytes out;
+        for (const auto& row : stored) {
+            for (const Bytes& px : row)
+                out.insert(out.end(), px.begin(), px.end());
+            while (out.size() % 4)
+                out.push_back(0);
+        }
+        return out;
+    };
+    TempDir dir;
+    WriteFileBytes(dir.File("in.bmp"), MakeBmp(3, 2, 24, {}, rows({{d, e, f}, {a, b, c}})));
+    struct Case {
+        const char* degrees;
+        Bytes expected;
+    } cases[] = {
+        // Clockwise: top row D A, then E B, then F C.
+        {"90", MakeBmp(2, 3, 24, {}, rows({{f, c}, {e, b}, {d, a}}))},
+        {"180", MakeBmp(3, 2, 24, {}, rows({{c, b, a}, {f, e, d}}))},
+        {"270", MakeBmp(2, 3, 24, {}, rows({{a, d}, {b, e}, {c, f}}))},
+    };
+    for (const Case& k : cases) {
+        const ConvertRun r = Convert(std::string("--rotate ") + k.degrees + " " + dir.File("in.bmp") + " " +
+                                     dir.File("out.bmp"));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(ReadFileBytes(dir.File("out.bmp")), k.expected) << k.degrees;
+    }
+
+    for (const char* bad : {"--rotate 45 ", "--rotate -90 ", "--rotate ", "--rotate 90 --info "}) {
+        const ConvertRun r = Convert(bad + dir.File("in.bmp") + " " + dir.File("bad.bmp"));
+        EXPECT_EQ(r.status, 2) << bad;
+    }
+    EXPECT_NE(Convert("--rotate 45 " + dir.File("in.bmp") + " " + dir.File("bad.bmp")).err.find("90, 180 or 270"),
+              std::string::npos);
+    EXPECT_EQ(Convert("--rotate 90 " + dir.File("missing.bmp") + " " + dir.File("bad.bmp")).status, 1);
+    EXPECT_TRUE(ReadFileBytes(dir.File("bad.bmp")).empty());
+}

@@ -1,5 +1,5 @@
 // Files written by our writers must open in other programs with the same
-// pixels: ImageMagick for BMP, netpbm's readers for TGA and PCX (this
+// pixels: ImageMagick for BMP, netpbm's readers for TGA, PCX and GIF (this
 // ImageMagick release shows bottom-left-origin TGA files upside down, which
 // netpbm and the format agree is wrong). Skipped where the tools are missing.
 #include "formats/save.h"
@@ -26,7 +26,7 @@ std::string ImageMagick()
 bool ReadWithImageMagick(const std::string& tool, const std::string& path, int& w, int& h, Bytes& rgb)
 {
     std::string cmd = tool + " '" + path + "' -depth 8 ppm:- 2>/dev/null";
-    if (tool == "tgatoppm" || tool == "pcxtoppm")
+    if (tool == "tgatoppm" || tool == "pcxtoppm" || tool == "giftopnm")
         cmd = tool + " '" + path + "' 2>/dev/null";
     std::FILE* pipe = popen(cmd.c_str(), "r");
     if (!pipe)
@@ -98,4 +98,35 @@ TEST(PeerCrossCheck, OurFilesShowTheSamePixels)
             ASSERT_EQ(q[1], c.rgbGreen);
             ASSERT_EQ(q[2], c.rgbBlue);
         }
+}
+
+TEST(PeerCrossCheck, OurGifShowsTheSamePixelsInNetpbm)
+{
+    if (access("/usr/bin/giftopnm", X_OK) != 0)
+        GTEST_SKIP() << "netpbm is not installed";
+    // Big enough that the string table fills and clears several times.
+    TempDir dir;
+    const int width = 301, height = 157;
+    CPicture picture;
+    ASSERT_EQ(picture.CreateDib(width, height, 24, 1), 1);
+    const auto rows = MakePhotoRows(width, height, 5);
+    std::memcpy(picture.GetBits(), rows.data(), rows.size());
+    const std::string gif = dir.File("x.gif");
+    ASSERT_EQ(SavePicture(picture, gif, PictureFormat::Gif), 1);
+    CPicture back;
+    ASSERT_EQ(back.LoadFile(gif, 1, 0), 1);
+    int w = 0, h = 0;
+    Bytes rgb;
+    ASSERT_TRUE(ReadWithImageMagick("giftopnm", gif, w, h, rgb));
+    ASSERT_EQ(w, width);
+    ASSERT_EQ(h, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const BYTE* p = back.GetRow(height - 1 - y) + 3 * x;
+            const std::uint8_t* q = &rgb[(std::size_t(y) * width + x) * 3];
+            ASSERT_EQ(q[0], p[2]) << x << "," << y;
+            ASSERT_EQ(q[1], p[1]);
+            ASSERT_EQ(q[2], p[0]);
+        }
+    back.ReleaseImage();
 }
