@@ -117,8 +117,8 @@ private:
     void RegisterEffectCommands();
     // Shows the surface on screen now (one step of an effect).
     void FlushSurface();
-    void PlayImmediateEffect(int (*routine)(CPicture&, const std::function<void()>&,
-                                            const std::function<void(DWORD)>&));
+    void PlayImmediateEffect(int (*routine)(CPicture&, HDC, const struct EffectLayout&,
+                                            const std::function<void()>&));
     // Loads `path` after releasing the picture; then marks, fits, shows the
     // information and asks for the presentation. False when refused.
     bool LoadAndShow(const std::string& path);

@@ -5,7 +5,6 @@
 #include "KorvexView.h"
 #include "MainFrame.h"
 #include "picture/effects.h"
-#include "platform/clock.h"
 #include "res/resources.h"
 
 #include <QScrollBar>
@@ -61,7 +60,7 @@ void CKorvexView::RegisterEffectCommands()
     auto pictureRule = [this](CCmdUI& ui) {
         ui.Enable(m_pDocument->m_bNoPicture != 1 && m_pDocument->m_bFolderEmptied == 0);
     };
-    using Immediate = int (*)(CPicture&, const EffectDrawFn&, const EffectPauseFn&);
+    using Immediate = int (*)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&);
     const std::pair<int, Immediate> immediate[] = {
         {res::ID_SHOW_HORIZONTAL_BLINDS, &ShowHorizontalBlinds}, {res::ID_SHOW_VERTICAL_BLINDS, &ShowVerticalBlinds},
         {res::ID_SHOW_MOSAIC, &ShowMosaic},       {res::ID_SHOW_SCAN_DOWN, &ShowScanDown},
@@ -81,16 +80,11 @@ void CKorvexView::RegisterEffectCommands()
 
     // Load effects draw into the paint's surface and show every step.
     m_playEffect = [this](int number, SurfaceDC* dc) {
-        EffectLayout layout;
-        layout.zoom = double(m_fZoom);
-        layout.x0 = m_nOffsetX;
-        layout.y0 = m_nOffsetY;
-        const bool onScreen = dc == &m_surface;
-        return PlayLoadEffect(number, m_picture, dc, layout, [this, onScreen](DWORD ms) {
-            if (onScreen)
-                FlushSurface();
-            DelayMs(ms);
-        }) != 0;
+        const EffectLayout layout{m_fZoom, m_nOffsetX, m_nOffsetY};
+        EffectFlushFn flush;
+        if (dc == &m_surface)
+            flush = [this] { FlushSurface(); };
+        return PlayLoadEffect(number, m_picture, dc, layout, flush) != 0;
     };
 }
 
@@ -102,7 +96,7 @@ void CKorvexView::FlushSurface()
     viewport()->repaint();
 }
 
-void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, const EffectDrawFn&, const EffectPauseFn&))
+void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&))
 {
     if (!m_picture.HasImage())
         return;
@@ -113,13 +107,7 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, const EffectDraw
     // is drawn at the drawing origin of the window itself.
     m_surface.ResetClip();
     m_surface.SetViewportOrigin(0, 0);
-    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
-    auto fullDraw = [this, w, h] {
-        m_picture.Draw(&m_surface, m_nOffsetX, m_nOffsetY, static_cast<int>(double(w) * double(m_fZoom)),
-                       static_cast<int>(double(h) * double(m_fZoom)), 0, 0, w, h, 0);
-        FlushSurface();
-    };
-    routine(m_picture, fullDraw, [](DWORD ms) { DelayMs(ms); });
+    routine(m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY}, [this] { FlushSurface(); });
     m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
