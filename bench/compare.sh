@@ -16,7 +16,7 @@ RUNS=${RUNS:-5}
 
 missing=""
 for tool in cp cc python3 djpeg cjpeg bmptoppm ppmtobmp tgatoppm ppmtotga pcxtoppm ppmtopcx giftopnm pamtogif \
-  jpegtopnm bmptopnm pamflip gifsicle compare feh xdotool Xvfb xdpyinfo import; do
+  jpegtopnm bmptopnm ppmtopgm pamthreshold pamtopnm pamflip gifsicle compare feh xdotool Xvfb xdpyinfo import; do
   command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 [ -x /usr/bin/convert ] || missing="$missing convert(ImageMagick)"
@@ -64,8 +64,9 @@ ppmtopcx -24bit "$W/photo.ppm" >"$W/photo24.pcx" 2>/dev/null
 "$GEN" --eight 1920 1080 "$W/eight.bmp"
 "$KC" "$W/eight.bmp" "$W/eight.gif" 2>/dev/null || imagemagick "$W/eight.bmp" "$W/eight.gif"
 bmptoppm "$W/eight.bmp" >"$W/eight.ppm" 2>/dev/null
-imagemagick "$W/photo.bmp" -monochrome BMP3:"$W/mono.bmp"
-bmptopnm "$W/mono.bmp" >"$W/mono.pbm" 2>/dev/null
+# 1 bit by threshold: flat areas as in a scanned page, not dither noise.
+bmptopnm "$W/photo.bmp" 2>/dev/null | ppmtopgm | pamthreshold 2>/dev/null | pamtopnm >"$W/mono.pbm"
+ppmtobmp -bpp=1 "$W/mono.pbm" >"$W/mono.bmp" 2>/dev/null
 
 # --- the table ------------------------------------------------------------
 RESULTS=$W/results
@@ -168,12 +169,17 @@ printf '| %s | %s | %s | %s | %s | %s |\n' "peak RSS, JPEG $BIG to BMP" "$(shown
 printf '| %s | %s | %s | %s | %s | %s |\n' "peak RSS, JPEG $BIG to BMP" "$(shown "$ro") kB" "djpeg -ppm" \
   "$(shown "$rp") kB" "$(ratio "$ro" "$rp")" "kB; PPM lets djpeg stream rows"
 if "$KC" --rotate 90 "$W/mono.bmp" "$W/r.bmp" >/dev/null 2>&1; then
-  row rotate "rotate 90 1-bit BMP $BIG" "$(median_ms "$RUNS" "$KC" --rotate 90 "$W/mono.bmp" "$W/r.bmp")" "pamflip -r90" \
-    "$(to "$W/r.pbm" pamflip -r90 "$W/mono.pbm")" "peer reads PBM"
+  # Ours turns clockwise, as pamflip -cw does; the pixels must agree.
+  pamflip -cw "$W/mono.pbm" >"$W/cw.pbm"
+  same="same pixels as pamflip -cw"
+  bmptopnm "$W/r.bmp" 2>/dev/null | pamtopnm | cmp -s - "$W/cw.pbm" || same="PIXELS DIFFER from pamflip -cw"
+  o=$(median_ms "$RUNS" "$KC" --rotate 90 "$W/mono.bmp" "$W/r.bmp")
 else
-  row rotate "rotate 90 1-bit BMP $BIG" nan "pamflip -r90" "$(to "$W/r.pbm" pamflip -r90 "$W/mono.pbm")" \
-    "korvex-convert has no --rotate yet"
+  o=nan
+  same="korvex-convert has no --rotate yet"
 fi
+row rotate "rotate 90 1-bit BMP $BIG" "$o" "pamflip -r90" "$(to "$W/r.pbm" pamflip -r90 "$W/mono.pbm")" "peer reads PBM; $same"
+row rotate "rotate 90 1-bit BMP $BIG" "$o" "pamflip -cw" "$(to "$W/r.pbm" pamflip -cw "$W/mono.pbm")" "the same turn as ours"
 
 # --- the screen -----------------------------------------------------------
 echo "timing the viewer under Xvfb" >&2
