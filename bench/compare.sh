@@ -160,6 +160,8 @@ printf 'mse\t%s\t%s\t%s\n' "$mo" "$mi" "$mg" >>"$RESULTS"
 echo "info, memory, rotation" >&2
 row info "--info BMP $BIG" "$(median_ms "$RUNS" "$KC" --info "$W/photo.bmp")" cp \
   "$(median_ms "$RUNS" cp "$W/photo.bmp" "$W/copy.bmp")" "cp is the floor"
+row info-read "--info BMP $BIG" "$(ours info)" "cat > /dev/null" "$(median_ms "$RUNS" cat "$W/photo.bmp")" \
+  "reading alone, no write-back to wait for"
 rss() { /usr/bin/time -f %M -o "$W/rss" "$@" >/dev/null 2>&1 && tail -n 1 "$W/rss" || echo nan; }
 ro=$(rss "$KC" "$W/photo.jpg" "$W/o.bmp")
 rd=$(rss djpeg -bmp -outfile "$W/p.bmp" "$W/photo.jpg")
@@ -213,9 +215,10 @@ export XDG_CONFIG_HOME="$W/config" XDG_RUNTIME_DIR="$W/runtime"
 # norand.c) so each run paints plainly like feh; feh full screen shrinks a
 # big picture to fit as ours does in its maximized window.
 OURS="env KORVEX_NO_ANIMATION=1 LD_PRELOAD=$W/norand.so $VIEWER"
-screen_row() { # KEY WORKLOAD "ours_ms ours_kb peer_ms peer_kb"
+screen_row() { # KEY WORKLOAD "ours_ms ours_kb peer_ms peer_kb" [NOTE]
+  note=${4:+; $4}
   set -- "$1" "$2" $3
-  row "$1" "$2" "$3" feh "$5" "peak RSS ours $4 kB, feh $6 kB ($(ratio "$4" "$6"))"
+  row "$1" "$2" "$3" feh "$5" "peak RSS ours $4 kB, feh $6 kB ($(ratio "$4" "$6"))$note"
   printf '%s-rss\t%s\tfeh\t%s\n' "$1" "$4" "$6" >>"$RESULTS"
 }
 paint() { python3 "$ROOT/bench/firstpaint.py" "$@" --runs "$RUNS" --failures "$W/failed" 2>>"$W/paint.log" || echo "nan nan nan nan"; }
@@ -224,6 +227,9 @@ for pic in tiny.bmp shown.jpg shown.bmp; do
   screen_row "open-$pic" "open to first paint, $what" \
     "$(paint open --colour ff00ff --ours "$OURS $W/$pic" --peer "feh -F $W/$pic")"
 done
+screen_row open-shipped "open to first paint, JPEG $BIG, load effects as shipped" \
+  "$(paint open --colour ff00ff --ours "env KORVEX_NO_ANIMATION=1 $VIEWER $W/shown.jpg" --peer "feh -F $W/shown.jpg")" \
+  "random load effect each run; seen once it reaches the middle"
 screen_row next "next picture (Page Down), JPEG $BIG" \
   "$(paint next --colour ff00ff --next-colour 00ff00 \
     --ours "$OURS $W/folder/p1.jpg" --ours-prep "alt+c u" --ours-key Next \
