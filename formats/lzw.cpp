@@ -64,9 +64,12 @@ int LzwDecoder::ReadCode()
             return -1;
         }
     }
-    int code = 0;
-    for (int i = 0; i < m_codeSize; ++i, ++m_bitPos)
-        code |= ((m_buf[m_bitPos >> 3] >> (m_bitPos & 7)) & 1) << i;
+    // A code of at most 12 bits spans at most three bytes; the buffer has
+    // room past the sub-block, and bits beyond it are masked off.
+    const std::size_t at = std::size_t(m_bitPos >> 3);
+    const unsigned window = unsigned(m_buf[at]) | (unsigned(m_buf[at + 1]) << 8) | (unsigned(m_buf[at + 2]) << 16);
+    const int code = int((window >> (m_bitPos & 7)) & ((1u << m_codeSize) - 1));
+    m_bitPos += m_codeSize;
     return code;
 }
 

@@ -315,15 +315,19 @@ TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
     EXPECT_TRUE(startsWith(out.File("photo.png.bmp"), "BM"));
     save(1, out.File("plain"));
     EXPECT_TRUE(startsWith(out.File("plain.bmp"), "BM"));
+    save(1, out.File("photo.JPEG"));
+    EXPECT_TRUE(startsWith(out.File("photo.JPEG"), "\xFF\xD8"));
+    save(1, out.File("with.dot/photo.gif"));
+    EXPECT_TRUE(startsWith(out.File("with.dot/photo.gif"), "GI"));
     save(1, out.File("with.dot/photo.PCX"));
     EXPECT_EQ(ReadFileBytes(out.File("with.dot/photo.PCX")).at(0), 0x0A);
     save(3, out.File("with.dot/photo"));
     const Bytes tga = ReadFileBytes(out.File("with.dot/photo.tga"));
     ASSERT_GE(tga.size(), 18u);
     EXPECT_EQ(std::string(tga.end() - 18, tga.end() - 2), "TRUEVISION-XFILE");
-    EXPECT_EQ(Sorted(out.Names()), (std::vector<std::string>{"photo.bmp", "photo.png.bmp", "plain.bmp", "twice.BMP",
-                                                             "with.dot"}));
-    EXPECT_EQ(Sorted(std::vector<std::string>{"photo.PCX", "photo.tga"}), [&] {
+    EXPECT_EQ(Sorted(out.Names()), (std::vector<std::string>{"photo.JPEG", "photo.bmp", "photo.png.bmp", "plain.bmp",
+                                                             "twice.BMP", "with.dot"}));
+    EXPECT_EQ(Sorted(std::vector<std::string>{"photo.PCX", "photo.gif", "photo.tga"}), [&] {
         std::vector<std::string> names;
         for (auto& e : std::filesystem::directory_iterator(out.File("with.dot")))
             names.push_back(e.path().filename().string());
