@@ -197,21 +197,7 @@ int GifCodec::Load(const std::string& path)
     BYTE* rgb = ReadGif(path, &w, &h);
     if (!rgb)
         return 0;
-    HGLOBAL block = PackRowsToDib(rgb, w, h);
-    if (!block)
-        return 0;
-    auto* dib = new (std::nothrow) CDib;
-    if (!dib) {
-        GlobalFree(block);
-        return 0;
-    }
-    if (!dib->Attach(block)) {
-        delete dib; // the CDib took the block over
-        return 0;
-    }
-    delete m_pDib;
-    m_pDib = dib;
-    return 1;
+    return ReplaceDibWithRows(&m_pDib, rgb, w, h);
 }
 
 int GifCodec::Save(const std::string& path, CDib* dib)

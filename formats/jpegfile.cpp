@@ -228,21 +228,7 @@ int JpegFile::Load(const std::string& path)
     BYTE* rgb = ReadRgb(path, &width, &height);
     if (!rgb)
         return 0;
-    HGLOBAL block = PackRowsToDib(rgb, width, height);
-    if (!block)
-        return 0;
-    auto* dib = new (std::nothrow) CDib;
-    if (!dib) {
-        GlobalFree(block);
-        return 0;
-    }
-    if (!dib->Attach(block)) {
-        delete dib; // the CDib took the block over
-        return 0;
-    }
-    delete m_pDib;
-    m_pDib = dib;
-    return 1;
+    return ReplaceDibWithRows(&m_pDib, rgb, width, height);
 }
 
 int JpegFile::WriteRgb(const std::string& path, const BYTE* buffer, int width, int height, BOOL colour,

@@ -1,8 +1,11 @@
 #include "formats/packrows.h"
 
+#include "picture/dib.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height)
 {
@@ -46,4 +49,23 @@ HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height)
     GlobalUnlock(block);
     std::free(rgb);
     return block;
+}
+
+int ReplaceDibWithRows(CDib** dib, BYTE* rgb, int width, int height)
+{
+    HGLOBAL block = PackRowsToDib(rgb, width, height);
+    if (!block)
+        return 0;
+    auto* fresh = new (std::nothrow) CDib;
+    if (!fresh) {
+        GlobalFree(block);
+        return 0;
+    }
+    if (!fresh->Attach(block)) {
+        delete fresh; // the CDib took the block over
+        return 0;
+    }
+    delete *dib;
+    *dib = fresh;
+    return 1;
 }

@@ -10,3 +10,9 @@
 // holding a BITMAPINFOHEADER and BGR rows padded to 4 bytes, bottom row first,
 // or null when the sizes do not fit or memory runs out.
 HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height);
+
+class CDib;
+
+// Packs `rgb` as above into a new CDib that replaces `*dib` (deleting the old
+// one). Returns 0, with `*dib` unchanged, when that is not possible.
+int ReplaceDibWithRows(CDib** dib, BYTE* rgb, int width, int height);
