@@ -10,6 +10,7 @@
 #include "picture/picture.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -51,153 +52,206 @@ bool SkipSubBlocks(ByteReader& in)
 
 } // namespace
 
-BYTE* GifCodec::ReadGif(const std::string& path, int* width, int* height)
+namespace {
+
+// The first image of a file as colour indices, in the order the stream
+// holds its rows, with its colour table.
+struct GifImage {
+    BYTE* indices = nullptr; // width * height, plus the decoder's slack
+    std::size_t decoded = 0;
+    int width = 0;
+    int height = 0;
+    bool interlaced = false;
+    BYTE table[256][3] = {};
+    int entries = 0;
+
+    GifImage() = default;
+    GifImage(const GifImage&) = delete;
+    GifImage& operator=(const GifImage&) = delete;
+    ~GifImage() { std::free(indices); }
+};
+
+// Reads and decodes; on failure `*error` says why and the image is empty.
+bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* error)
 {
-    *width = *height = 0;
     if (path.empty()) {
-        m_strError = "No Name Given";
-        return nullptr;
+        *error = "No Name Given";
+        return false;
     }
     FileContents file;
     if (!file.Load(path)) {
-        m_strError = "Cant open GIF :\n" + path;
-        return nullptr;
+        *error = "Cant open GIF :\n" + path;
+        return false;
     }
     ByteReader in(file.Data(), file.Size());
     const BYTE* magic = in.Take(6);
     if (!magic) {
-        m_strError = "Error reading GIF Magic #\n" + path;
-        return nullptr;
+        *error = "Error reading GIF Magic #\n" + path;
+        return false;
     }
     if (std::memcmp(magic, "GIF", 3) != 0) {
-        m_strError = "Error, " + path + " is not a valid .GIF file";
-        return nullptr;
+        *error = "Error, " + path + " is not a valid .GIF file";
+        return false;
     }
     if (std::memcmp(magic + 3, "87a", 3) != 0 && std::memcmp(magic + 3, "89a", 3) != 0) {
-        m_strError = "Error, Bad GIF Version number";
-        return nullptr;
+        *error = "Error, Bad GIF Version number";
+        return false;
     }
     const BYTE* screen = in.Take(7);
     if (!screen) {
-        m_strError = "Error, failed to GIF read screen descriptor.\nGiving up";
-        return nullptr;
+        *error = "Error, failed to GIF read screen descriptor.\nGiving up";
+        return false;
     }
-    BYTE global[256][3] = {};
-    int globalEntries = 0;
     if (screen[4] & 0x80) {
-        globalEntries = 2 << (screen[4] & 7);
-        if (!ReadTable(in, globalEntries, global)) {
-            m_strError = "Error reading GIF colormap";
-            return nullptr;
+        image->entries = 2 << (screen[4] & 7);
+        if (!ReadTable(in, image->entries, image->table)) {
+            *error = "Error reading GIF colormap";
+            return false;
         }
     }
     if (screen[6] != 0 && screen[6] != 49)
-        m_strError = "Non-square pixels in GIF image.\nIgnoring that fact...";
+        *error = "Non-square pixels in GIF image.\nIgnoring that fact...";
 
     for (;;) {
         const BYTE b = in.U8();
         if (!in.Ok()) {
-            m_strError = "Unexpected EOF in GIF.\nGiving up";
-            return nullptr;
+            *error = "Unexpected EOF in GIF.\nGiving up";
+            return false;
         }
         if (b == ',')
             break;
         if (b == '!') {
             in.U8(); // label; graphic-control values have no effect on the picture
             if (!in.Ok()) {
-                m_strError = "Error on extension read.\nGiving up";
-                return nullptr;
+                *error = "Error on extension read.\nGiving up";
+                return false;
             }
             SkipSubBlocks(in);
         }
     }
     const BYTE* desc = in.Take(9);
     if (!desc) {
-        m_strError = "Error on dimension read\nGiving up";
-        return nullptr;
+        *error = "Error on dimension read\nGiving up";
+        return false;
     }
     const int w = desc[4] | (desc[5] << 8);
     const int h = desc[6] | (desc[7] << 8);
-    const std::uint64_t bytes = std::uint64_t(w) * std::uint64_t(h) * 3;
-    if (w == 0 || h == 0 || bytes > 0xFFFFFFFFull) {
-        m_strError = "Error on dimension read\nGiving up";
-        return nullptr;
+    const std::uint64_t pixels = std::uint64_t(w) * std::uint64_t(h);
+    if (w == 0 || h == 0 || pixels * 3 > 0xFFFFFFFFull) {
+        *error = "Error on dimension read\nGiving up";
+        return false;
     }
-    // calloc: pixels a short stream never reaches stay black.
-    auto* rgb = static_cast<BYTE*>(std::calloc(std::size_t(bytes), 1));
-    if (!rgb) {
-        m_strError = "Out of Memory in GIFRead";
-        return nullptr;
-    }
-    BYTE local[256][3] = {};
-    BYTE (*table)[3] = global;
-    int entries = globalEntries;
     const bool hasLocal = (desc[8] & 0x80) != 0;
     if (hasLocal) {
-        entries = 2 << (desc[8] & 7);
-        if (!ReadTable(in, entries, local)) {
-            m_strError = "Error reading GIF colormap\nGiving up";
-            std::free(rgb);
-            return nullptr;
+        image->entries = 2 << (desc[8] & 7);
+        if (!ReadTable(in, image->entries, image->table)) {
+            *error = "Error reading GIF colormap\nGiving up";
+            return false;
         }
-        table = local;
     }
     const char* decodeError =
         hasLocal ? "Error reading GIF file\nLocalColorMap\nGiving up" : "Error reading GIF file\nGIFScreen Colormap\nGiving up";
     const int codeSize = in.U8();
     std::unique_ptr<LzwDecoder> lzw(new (std::nothrow) LzwDecoder);
     if (!in.Ok() || !lzw || !lzw->Start(in.Data() + in.Pos(), in.Remaining(), codeSize)) {
-        m_strError = decodeError;
-        std::free(rgb);
-        return nullptr;
+        *error = decodeError;
+        return false;
     }
-    if (entries == 0) {
+    if (image->entries == 0) {
         // No colour table at all: a grey ramp over the code size's colours.
-        entries = 1 << codeSize;
+        const int entries = 1 << codeSize;
         for (int i = 0; i < entries && i < 256; ++i)
-            global[i][0] = global[i][1] = global[i][2] = BYTE(entries > 1 ? i * 255 / (entries - 1) : 0);
-        if (entries > 256)
-            entries = 256;
+            image->table[i][0] = image->table[i][1] = image->table[i][2] = BYTE(i * 255 / (entries - 1));
+        image->entries = entries > 256 ? 256 : entries;
+    }
+    // Not zeroed: only the decoded part is ever read.
+    image->indices = static_cast<BYTE*>(std::malloc(std::size_t(pixels) + LzwDecoder::kSlack));
+    if (!image->indices) {
+        *error = "Out of Memory in GIFRead";
+        return false;
+    }
+    image->decoded = lzw->Decode(image->indices, std::size_t(pixels));
+    image->width = w;
+    image->height = h;
+    image->interlaced = (desc[8] & 0x40) != 0;
+    return true;
+}
+
+// Writes every decoded pixel into `bits` (rows `stride` apart, image row y
+// at bits + rowAt(y)) as three bytes in the order `order` gives the table's
+// red, green and blue. Pixels the stream did not reach are left as they are.
+template <class RowAt>
+void ExpandIndices(const GifImage& image, BYTE* bits, RowAt rowAt, const int order[3])
+{
+    // Four bytes an entry, so each pixel is one store; an index past the
+    // table draws entry 0.
+    BYTE quad[256][4] = {};
+    for (int i = 0; i < 256; ++i) {
+        const BYTE* c = image.table[i < image.entries ? i : 0];
+        quad[i][0] = c[order[0]];
+        quad[i][1] = c[order[1]];
+        quad[i][2] = c[order[2]];
     }
     static const int kStep[4] = {8, 8, 4, 2};
     static const int kStart[4] = {0, 4, 2, 1};
-    const bool interlaced = (desc[8] & 0x40) != 0;
-    int pass = 0, x = 0, y = 0;
-    for (;;) {
-        const int index = lzw->Next();
-        if (index < 0)
-            break;
-        const BYTE* c = table[index < entries ? index : 0];
-        BYTE* px = rgb + (std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3;
-        px[0] = c[0];
-        px[1] = c[1];
-        px[2] = c[2];
-        if (++x < w)
-            continue;
-        x = 0;
-        if (!interlaced) {
-            if (++y >= h)
-                break;
-            continue;
+    const std::size_t w = std::size_t(image.width);
+    const int passes = image.interlaced ? 4 : 1;
+    std::size_t row = 0;
+    for (int pass = 0; pass < passes; ++pass) {
+        const int step = image.interlaced ? kStep[pass] : 1;
+        for (int y = image.interlaced ? kStart[pass] : 0; y < image.height; y += step, ++row) {
+            if (row * w >= image.decoded)
+                return;
+            const std::size_t n = std::min(w, image.decoded - row * w);
+            const BYTE* src = image.indices + row * w;
+            BYTE* dst = bits + rowAt(y);
+            for (std::size_t x = 0; x + 1 < n; ++x, dst += 3)
+                std::memcpy(dst, quad[src[x]], 4);
+            std::memcpy(dst, quad[src[n - 1]], 3);
         }
-        y += kStep[pass];
-        while (y >= h && ++pass < 4)
-            y = kStart[pass];
-        if (pass >= 4)
-            break;
     }
-    *width = w;
-    *height = h;
+}
+
+} // namespace
+
+BYTE* GifCodec::ReadGif(const std::string& path, int* width, int* height)
+{
+    *width = *height = 0;
+    GifImage image;
+    if (!DecodeFirstImage(path, &image, &m_strError))
+        return nullptr;
+    const std::size_t rowBytes = std::size_t(image.width) * 3;
+    // calloc: pixels a short stream never reaches stay black.
+    auto* rgb = static_cast<BYTE*>(std::calloc(rowBytes * std::size_t(image.height), 1));
+    if (!rgb) {
+        m_strError = "Out of Memory in GIFRead";
+        return nullptr;
+    }
+    static const int kRgb[3] = {0, 1, 2};
+    ExpandIndices(image, rgb, [rowBytes](int y) { return rowBytes * std::size_t(y); }, kRgb);
+    *width = image.width;
+    *height = image.height;
     return rgb;
 }
 
 int GifCodec::Load(const std::string& path)
 {
-    int w = 0, h = 0;
-    BYTE* rgb = ReadGif(path, &w, &h);
-    if (!rgb)
+    GifImage image;
+    if (!DecodeFirstImage(path, &image, &m_strError))
         return 0;
-    return ReplaceDibWithRows(&m_pDib, rgb, w, h);
+    // Straight into a zeroed bottom-up 24-bit block: unreached pixels stay black.
+    HGLOBAL block = AllocDib24(image.width, image.height);
+    if (!block) {
+        m_strError = "Out of Memory in GIFRead";
+        return 0;
+    }
+    auto* base = static_cast<BYTE*>(GlobalLock(block));
+    const std::size_t stride = DibRowBytes(reinterpret_cast<BITMAPINFOHEADER*>(base));
+    const int h = image.height;
+    static const int kBgr[3] = {2, 1, 0};
+    ExpandIndices(image, base + 40, [stride, h](int y) { return stride * std::size_t(h - 1 - y); }, kBgr);
+    GlobalUnlock(block);
+    return ReplaceDib(&m_pDib, block);
 }
 
 int GifCodec::Save(const std::string& path, CDib* dib)

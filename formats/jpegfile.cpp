@@ -8,7 +8,9 @@
 #include "picture/picture.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -50,37 +52,40 @@ namespace {
 
 enum class JobStatus { Ok, Fatal, NoMemory, Unsupported };
 
+// Where decoded rows go: a top-down RGB buffer, or a bottom-up BGR DIB block.
+enum class Target { RgbRows, DibBlock };
+
 struct ReadJob {
     std::FILE* file;
     jpeg_decompress_struct info;
     JpegErrorManager error;
-    BYTE* rgb;
+    Target target;
+    BYTE* rgb;     // RgbRows
+    HGLOBAL block; // DibBlock
+    BYTE* bits;    // the locked rows of either
+    std::size_t stride;
     int width;
     int height;
     JobStatus status;
 };
 
-// One decoded row to RGB. Four-component output is the library's CMYK; files
-// with an Adobe marker store it inverted, as Adobe's programs write it.
-void RowToRgb(const JSAMPLE* in, BYTE* out, int width, int components, bool invertedCmyk)
+BYTE* RowAt(const ReadJob* job, JDIMENSION y)
 {
-    switch (components) {
-    case 3:
-        std::memcpy(out, in, std::size_t(width) * 3);
-        break;
-    case 1:
-        for (int x = 0; x < width; ++x, out += 3)
-            out[0] = out[1] = out[2] = in[x];
-        break;
-    case 4:
-        for (int x = 0; x < width; ++x, in += 4, out += 3) {
-            const unsigned k = invertedCmyk ? in[3] : 255u - in[3];
-            for (int c = 0; c < 3; ++c) {
-                const unsigned ink = invertedCmyk ? in[c] : 255u - in[c];
-                out[c] = BYTE((ink * k + 127) / 255);
-            }
+    const std::size_t stored = job->target == Target::DibBlock ? std::size_t(job->height) - 1 - y : y;
+    return job->bits + stored * job->stride;
+}
+
+// The library's CMYK output to three bytes a pixel (`red` is 0 for RGB order,
+// 2 for BGR). Files with an Adobe marker store it inverted, as Adobe's
+// programs write it.
+void CmykRow(const JSAMPLE* in, BYTE* out, int width, int red, bool inverted)
+{
+    for (int x = 0; x < width; ++x, in += 4, out += 3) {
+        const unsigned k = inverted ? in[3] : 255u - in[3];
+        for (int c = 0; c < 3; ++c) {
+            const unsigned ink = inverted ? in[c] : 255u - in[c];
+            out[c == 0 ? red : c == 2 ? 2 - red : 1] = BYTE((ink * k + 127) / 255);
         }
-        break;
     }
 }
 
@@ -91,58 +96,144 @@ void DecodeJob(ReadJob* job)
     job->error.pub.error_exit = JpegFatalErrorExit;
     if (setjmp(job->error.jump)) {
         jpeg_destroy_decompress(info);
+        if (job->block) {
+            GlobalUnlock(job->block);
+            GlobalFree(job->block);
+        }
         std::free(job->rgb);
         job->rgb = nullptr;
+        job->block = nullptr;
         job->status = JobStatus::Fatal;
         return;
     }
     jpeg_create_decompress(info);
     jpeg_stdio_src(info, job->file);
     jpeg_read_header(info, TRUE);
+    const bool bgr = job->target == Target::DibBlock;
+    // Colour and grey files come out as three bytes a pixel in the order the
+    // target wants, converted by the library; CMYK and YCCK as the library's
+    // CMYK, converted here.
+    const bool cmyk = info->out_color_space == JCS_CMYK;
+    if (info->out_color_space == JCS_RGB || info->out_color_space == JCS_GRAYSCALE) {
+#ifdef JCS_EXTENSIONS
+        info->out_color_space = bgr ? JCS_EXT_BGR : JCS_RGB;
+#else
+        info->out_color_space = JCS_RGB;
+#endif
+    }
     jpeg_start_decompress(info);
-
-    const int components = info->output_components;
-    const bool cmyk = components == 4 && info->out_color_space == JCS_CMYK;
-    if (components != 1 && components != 3 && !cmyk) {
+    if (info->output_components != (cmyk ? 4 : 3)) {
         jpeg_destroy_decompress(info);
         job->status = JobStatus::Unsupported;
         return;
     }
-    const std::uint64_t bytes = std::uint64_t(info->output_width) * 3 * info->output_height;
-    // The DIB this becomes must fit 32-bit sizes.
-    if (bytes == 0 || bytes > 0x7FFFFFFFull - 40 ||
-        !(job->rgb = static_cast<BYTE*>(std::calloc(std::size_t(bytes), 1)))) {
+    job->width = int(info->output_width);
+    job->height = int(info->output_height);
+    if (bgr) {
+        job->block = AllocDib24(job->width, job->height);
+        if (job->block) {
+            job->bits = static_cast<BYTE*>(GlobalLock(job->block));
+            job->stride = DibRowBytes(reinterpret_cast<BITMAPINFOHEADER*>(job->bits));
+            job->bits += 40;
+        }
+    } else {
+        const std::uint64_t bytes = std::uint64_t(job->width) * 3 * std::uint64_t(job->height);
+        // The DIB this may become must fit 32-bit sizes.
+        if (bytes <= 0x7FFFFFFFull - 40)
+            job->rgb = static_cast<BYTE*>(std::calloc(std::size_t(bytes), 1));
+        job->bits = job->rgb;
+        job->stride = std::size_t(job->width) * 3;
+    }
+    if (!job->bits) {
         jpeg_destroy_decompress(info);
         job->status = JobStatus::NoMemory;
         return;
     }
-    job->width = int(info->output_width);
-    job->height = int(info->output_height);
-    JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
-                                                info->output_width * JDIMENSION(components), 1);
-    const std::size_t rowBytes = std::size_t(job->width) * 3;
+    JSAMPARRAY cmykRow = nullptr;
+    if (cmyk)
+        cmykRow = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                             info->output_width * 4, 1);
+#ifdef JCS_EXTENSIONS
+    const bool swap = false;
+#else
+    const bool swap = bgr;
+#endif
     while (info->output_scanline < info->output_height) {
-        if (jpeg_read_scanlines(info, row, 1) != 1)
+        const JDIMENSION y = info->output_scanline;
+        if (cmyk) {
+            if (jpeg_read_scanlines(info, cmykRow, 1) != 1)
+                break;
+            CmykRow(cmykRow[0], RowAt(job, y), job->width, bgr ? 2 : 0, info->saw_Adobe_marker);
+            continue;
+        }
+        // Straight into the target's rows, a few at a time.
+        JSAMPROW rows[4];
+        JDIMENSION n = info->output_height - y;
+        if (n > 4)
+            n = 4;
+        for (JDIMENSION i = 0; i < n; ++i)
+            rows[i] = RowAt(job, y + i);
+        const JDIMENSION got = jpeg_read_scanlines(info, rows, n);
+        if (got == 0)
             break;
-        const std::size_t y = info->output_scanline - 1;
-        RowToRgb(row[0], job->rgb + y * rowBytes, job->width, components, cmyk && info->saw_Adobe_marker);
+        for (JDIMENSION i = 0; swap && i < got; ++i)
+            for (BYTE* p = rows[i]; p < rows[i] + job->width * 3; p += 3)
+                std::swap(p[0], p[2]);
     }
     jpeg_finish_decompress(info);
     jpeg_destroy_decompress(info);
+    if (job->block)
+        GlobalUnlock(job->block);
     job->status = JobStatus::Ok;
 }
+
+// What the rows handed to the encoder hold.
+enum class Source { Rgb, Grey, Bgr, BgrToGrey };
 
 struct WriteJob {
     std::FILE* file;
     jpeg_compress_struct info;
     JpegErrorManager error;
-    const BYTE* buffer;
+    const BYTE* top;     // the top row
+    std::ptrdiff_t step; // from one row to the one below it
+    Source source;
+    BYTE* scratch;       // one row, for sources the library cannot take as they are
     int width;
     int height;
-    int colour;
     int quality;
     JobStatus status;
 };
+
+// Whether a source needs converting row by row before the library sees it.
+bool NeedsScratch(Source source)
+{
+#ifdef JCS_EXTENSIONS
+    return source == Source::BgrToGrey;
+#else
+    return source == Source::Bgr || source == Source::BgrToGrey;
+#endif
+}
+
+JSAMPROW SourceRow(WriteJob* job, JDIMENSION y)
+{
+    const BYTE* in = job->top + job->step * std::ptrdiff_t(y);
+    if (!NeedsScratch(job->source)) {
+        // libjpeg's row pointers are not const; it only reads them.
+        return const_cast<JSAMPROW>(in);
+    }
+    BYTE* out = job->scratch;
+    for (int x = 0; x < job->width; ++x, in += 3) {
+        if (job->source == Source::Bgr) {
+            *out++ = in[2];
+            *out++ = in[1];
+            *out++ = in[0];
+        } else {
+            // Rec. 601 luma, as libjpeg weighs RGB itself.
+            *out++ = BYTE((299u * in[2] + 587u * in[1] + 114u * in[0] + 500u) / 1000u);
+        }
+    }
+    return job->scratch;
+}
 
 void EncodeJob(WriteJob* job)
 {
@@ -158,16 +249,25 @@ void EncodeJob(WriteJob* job)
     jpeg_stdio_dest(info, job->file);
     info->image_width = JDIMENSION(job->width);
     info->image_height = JDIMENSION(job->height);
-    info->input_components = job->colour ? 3 : 1;
-    info->in_color_space = job->colour ? JCS_RGB : JCS_GRAYSCALE;
+    const bool grey = job->source == Source::Grey || job->source == Source::BgrToGrey;
+    info->input_components = grey ? 1 : 3;
+    info->in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+#ifdef JCS_EXTENSIONS
+    if (job->source == Source::Bgr)
+        info->in_color_space = JCS_EXT_BGR;
+#endif
     jpeg_set_defaults(info);
     jpeg_set_quality(info, job->quality, TRUE);
     jpeg_start_compress(info, TRUE);
-    const std::size_t rowBytes = std::size_t(job->width) * std::size_t(info->input_components);
+    const bool scratch = NeedsScratch(job->source);
     while (info->next_scanline < info->image_height) {
-        // libjpeg's row pointers are not const; it only reads them.
-        JSAMPROW row = const_cast<JSAMPROW>(job->buffer + std::size_t(info->next_scanline) * rowBytes);
-        jpeg_write_scanlines(info, &row, 1);
+        JSAMPROW rows[8];
+        JDIMENSION n = scratch ? 1 : info->image_height - info->next_scanline;
+        if (n > 8)
+            n = 8;
+        for (JDIMENSION i = 0; i < n; ++i)
+            rows[i] = SourceRow(job, info->next_scanline + i);
+        jpeg_write_scanlines(info, rows, n);
     }
     jpeg_finish_compress(info);
     jpeg_destroy_compress(info);
@@ -177,6 +277,80 @@ void EncodeJob(WriteJob* job)
 std::string WithPath(const char* prefix, const std::string& path)
 {
     return prefix + path + "\n";
+}
+
+// Runs a decode into `target`; the job is left for the caller to take the
+// result from and delete, or null (with `*error` set) when it failed.
+ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
+{
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file) {
+        *error = WithPath("JPEG :\nCan't open ", path);
+        return nullptr;
+    }
+    // Zeroed, so that a failure inside jpeg_create_decompress finds nothing
+    // to free.
+    auto* job = new (std::nothrow) ReadJob{};
+    if (!job) {
+        std::fclose(file);
+        *error = "JpegFile :\nOut of memory";
+        return nullptr;
+    }
+    job->file = file;
+    job->target = target;
+    DecodeJob(job);
+    std::fclose(file);
+    switch (job->status) {
+    case JobStatus::Ok: return job;
+    case JobStatus::NoMemory: *error = "JpegFile :\nOut of memory"; break;
+    case JobStatus::Unsupported: *error = "JpegFile :\nUnsupported colour components"; break;
+    case JobStatus::Fatal: break; // the library's message box has said why
+    }
+    delete job;
+    return nullptr;
+}
+
+// Writes rows `step` bytes apart from `top` down; the target is replaced
+// only by a complete file.
+int RunEncode(const std::string& path, const BYTE* top, std::ptrdiff_t step, Source source, int width, int height,
+              int quality, std::string* error)
+{
+    if (!top || width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
+        return 0;
+    SafeFile target;
+    std::FILE* file = target.Open(path);
+    if (!file) {
+        *error = WithPath("JpegFile :\nCan't open ", path);
+        return 0;
+    }
+    auto* job = new (std::nothrow) WriteJob{};
+    BYTE* scratch = nullptr;
+    if (job && NeedsScratch(source))
+        scratch = static_cast<BYTE*>(std::malloc(std::size_t(width) * 3));
+    if (!job || (NeedsScratch(source) && !scratch)) {
+        delete job;
+        *error = "JpegFile :\nOut of memory";
+        return 0;
+    }
+    job->file = file;
+    job->top = top;
+    job->step = step;
+    job->source = source;
+    job->scratch = scratch;
+    job->width = width;
+    job->height = height;
+    job->quality = quality;
+    EncodeJob(job);
+    const bool encoded = job->status == JobStatus::Ok;
+    delete job;
+    std::free(scratch);
+    if (!encoded)
+        return 0; // the temporary file goes; the target stays as it was
+    if (!target.Commit()) {
+        *error = WithPath("JpegFile :\nCan't write ", path);
+        return 0;
+    }
+    return 1;
 }
 
 } // namespace
@@ -191,78 +365,32 @@ JpegFile::~JpegFile()
 BYTE* JpegFile::ReadRgb(const std::string& path, int* width, int* height)
 {
     *width = *height = 0;
-    std::FILE* file = OpenFile(path, "rb");
-    if (!file) {
-        m_strError = WithPath("JPEG :\nCan't open ", path);
+    ReadJob* job = RunDecode(path, Target::RgbRows, &m_strError);
+    if (!job)
         return nullptr;
-    }
-    // Zeroed, so that a failure inside jpeg_create_decompress finds nothing
-    // to free.
-    auto* job = new (std::nothrow) ReadJob{};
-    if (!job) {
-        std::fclose(file);
-        m_strError = "JpegFile :\nOut of memory";
-        return nullptr;
-    }
-    job->file = file;
-    DecodeJob(job);
-    std::fclose(file);
-    BYTE* rgb = nullptr;
-    switch (job->status) {
-    case JobStatus::Ok:
-        rgb = job->rgb;
-        *width = job->width;
-        *height = job->height;
-        break;
-    case JobStatus::NoMemory: m_strError = "JpegFile :\nOut of memory"; break;
-    case JobStatus::Unsupported: m_strError = "JpegFile :\nUnsupported colour components"; break;
-    case JobStatus::Fatal: break; // the library's message box has said why
-    }
+    BYTE* rgb = job->rgb;
+    *width = job->width;
+    *height = job->height;
     delete job;
     return rgb;
 }
 
 int JpegFile::Load(const std::string& path)
 {
-    int width = 0, height = 0;
-    BYTE* rgb = ReadRgb(path, &width, &height);
-    if (!rgb)
+    // Decoded straight into the picture's block: the only copy of the pixels.
+    ReadJob* job = RunDecode(path, Target::DibBlock, &m_strError);
+    if (!job)
         return 0;
-    return ReplaceDibWithRows(&m_pDib, rgb, width, height);
+    HGLOBAL block = job->block;
+    delete job;
+    return ReplaceDib(&m_pDib, block);
 }
 
 int JpegFile::WriteRgb(const std::string& path, const BYTE* buffer, int width, int height, BOOL colour,
                        int quality)
 {
-    if (!buffer || width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
-        return 0;
-    SafeFile target;
-    std::FILE* file = target.Open(path);
-    if (!file) {
-        m_strError = WithPath("JpegFile :\nCan't open ", path);
-        return 0;
-    }
-    auto* job = new (std::nothrow) WriteJob{};
-    if (!job) {
-        m_strError = "JpegFile :\nOut of memory";
-        return 0;
-    }
-    job->file = file;
-    job->buffer = buffer;
-    job->width = width;
-    job->height = height;
-    job->colour = colour ? 1 : 0;
-    job->quality = quality;
-    EncodeJob(job);
-    const bool encoded = job->status == JobStatus::Ok;
-    delete job;
-    if (!encoded)
-        return 0; // the temporary file goes; the target stays as it was
-    if (!target.Commit()) {
-        m_strError = WithPath("JpegFile :\nCan't write ", path);
-        return 0;
-    }
-    return 1;
+    const std::ptrdiff_t step = std::ptrdiff_t(width) * (colour ? 3 : 1);
+    return RunEncode(path, buffer, step, colour ? Source::Rgb : Source::Grey, width, height, quality, &m_strError);
 }
 
 int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality)
@@ -271,53 +399,33 @@ int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality)
         dib = m_pDib;
     if (!dib || dib->IsEmpty())
         return 0;
-    // Work on a copy: the source may be the picture on screen.
-    HGLOBAL copy = CopyDibHandle(dib->GetHandle());
-    if (!copy)
-        return 0;
-    CDib work;
-    if (!work.Attach(copy))
-        return 0;
-    if (work.GetBitCount() != 24 && !work.ConvertBitCount(24))
-        return 0;
-    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(work.GetHandle()));
+    // A 24-bit picture is read where it stands; others are converted on a
+    // copy, since the source may be the picture on screen.
+    CDib converted;
+    HGLOBAL handle = dib->GetHandle();
+    if (dib->GetBitCount() != 24) {
+        HGLOBAL copy = CopyDibHandle(handle);
+        if (!copy || !converted.Attach(copy) || !converted.ConvertBitCount(24))
+            return 0;
+        handle = converted.GetHandle();
+    }
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(handle));
     if (!h)
         return 0;
     const int width = DibWidth(h);
     const LONG storedHeight = DibHeight(h);
     const int height = storedHeight < 0 ? -storedHeight : storedHeight;
-    if (width <= 0 || height <= 0) {
-        GlobalUnlock(work.GetHandle());
-        return 0;
-    }
-    const std::size_t stride = DibRowBytes(h);
-    const std::size_t pixelBytes = colour ? 3 : 1;
-    auto* buffer = static_cast<BYTE*>(std::malloc(std::size_t(width) * pixelBytes * std::size_t(height)));
-    if (!buffer) {
-        GlobalUnlock(work.GetHandle());
-        m_strError = "JpegFile :\nOut of memory";
-        return 0;
-    }
-    const BYTE* bits = DibBits(h);
-    BYTE* out = buffer;
-    for (int y = 0; y < height; ++y) {
+    int result = 0;
+    if (width > 0 && height > 0 && h->biCompression == BI_RGB) {
+        const std::ptrdiff_t stride = std::ptrdiff_t(DibRowBytes(h));
         // Bottom-up rows: the top row as seen is the last one stored.
-        const std::size_t stored = storedHeight < 0 ? std::size_t(y) : std::size_t(height - 1 - y);
-        const BYTE* in = bits + stored * stride;
-        for (int x = 0; x < width; ++x, in += 3) {
-            if (colour) {
-                *out++ = in[2];
-                *out++ = in[1];
-                *out++ = in[0];
-            } else {
-                // Rec. 601 luma, as libjpeg weighs RGB itself.
-                *out++ = BYTE((299u * in[2] + 587u * in[1] + 114u * in[0] + 500u) / 1000u);
-            }
-        }
+        const BYTE* bits = DibBits(h);
+        const BYTE* top = storedHeight < 0 ? bits : bits + stride * (height - 1);
+        const std::ptrdiff_t step = storedHeight < 0 ? stride : -stride;
+        result = RunEncode(path, top, step, colour ? Source::Bgr : Source::BgrToGrey, width, height, quality,
+                           &m_strError);
     }
-    GlobalUnlock(work.GetHandle());
-    const int result = WriteRgb(path, buffer, width, height, colour, quality);
-    std::free(buffer);
+    GlobalUnlock(handle);
     return result;
 }
 

@@ -1,129 +1,124 @@
 #include "formats/lzw.h"
 
+#include <cstdlib>
 #include <cstring>
+
+LzwDecoder::~LzwDecoder()
+{
+    std::free(m_codes);
+}
 
 bool LzwDecoder::Start(const BYTE* data, std::size_t length, int minCodeSize)
 {
     if (minCodeSize < 2 || minCodeSize > 11)
         return false;
-    m_data = data;
-    m_length = length;
-    m_pos = 0;
-    m_sawTerminator = m_endOfData = false;
     m_initSize = minCodeSize;
-    m_clear = 1 << minCodeSize;
-    m_end = m_clear + 1;
-    Reset();
-    m_buf[0] = m_buf[1] = 0;
-    m_bitPos = 16;
-    m_bitCount = 16;
-    m_byteCount = 2;
-    m_firstCode = true;
-    m_sp = 0;
+    std::free(m_codes);
+    // The joined bytes are never more than the data; four zero bytes after
+    // them let the code reader fetch a whole window at the very end.
+    m_codes = static_cast<BYTE*>(std::malloc(length + 4));
+    if (!m_codes)
+        return false;
+    m_bytes = 0;
+    for (std::size_t pos = 0; pos < length;) {
+        const std::size_t n = data[pos++];
+        if (n == 0 || length - pos < n)
+            break;
+        std::memcpy(m_codes + m_bytes, data + pos, n);
+        m_bytes += n;
+        pos += n;
+    }
+    std::memset(m_codes + m_bytes, 0, 4);
     return true;
 }
 
-void LzwDecoder::Reset()
+namespace {
+
+// Copies `n` bytes forward in 16-byte steps. The destination lies after the
+// whole source, so bytes read past the source's end are only ever bytes
+// this copy overwrites again or that lie past the string.
+inline void CopyString(BYTE* dst, const BYTE* src, std::size_t n)
 {
-    m_codeSize = m_initSize + 1;
-    m_limit = 1 << m_codeSize;
-    m_next = m_clear + 2;
-    std::memset(m_prefix, 0, sizeof m_prefix);
-    std::memset(m_suffix, 0, sizeof m_suffix);
-    for (int i = 0; i < m_clear; ++i)
-        m_suffix[i] = BYTE(i);
+    for (std::size_t i = 0; i < n; i += 16)
+        std::memcpy(dst + i, src + i, 16);
 }
 
-bool LzwDecoder::NextSubBlock()
-{
-    // Keep the last two bytes so a code can straddle sub-blocks.
-    m_buf[0] = m_buf[m_byteCount - 2];
-    m_buf[1] = m_buf[m_byteCount - 1];
-    if (m_pos >= m_length)
-        return false;
-    const int n = m_data[m_pos++];
-    if (n == 0) {
-        m_sawTerminator = m_endOfData = true;
-        return false;
-    }
-    if (m_length - m_pos < std::size_t(n))
-        return false;
-    std::memcpy(m_buf + 2, m_data + m_pos, std::size_t(n));
-    m_pos += std::size_t(n);
-    m_bitPos -= m_bitCount - 16;
-    m_bitCount = (2 + n) * 8;
-    m_byteCount = 2 + n;
-    return true;
-}
+} // namespace
 
-int LzwDecoder::ReadCode()
+std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
 {
-    while (m_bitPos + m_codeSize > m_bitCount) {
-        if (m_endOfData || !NextSubBlock()) {
-            m_endOfData = true;
-            return -1;
+    if (!m_codes)
+        return 0;
+    const unsigned clear = 1u << m_initSize;
+    const unsigned end = clear + 1;
+    unsigned codeSize = unsigned(m_initSize) + 1;
+    unsigned mask = (1u << codeSize) - 1;
+    unsigned next = clear + 2;
+    const std::uint64_t bitEnd = std::uint64_t(m_bytes) * 8;
+    std::uint64_t bitPos = 0;
+    std::size_t pos = 0;
+    bool havePrev = false;
+    std::size_t prevPos = 0;
+    unsigned prevLength = 0;
+
+    while (pos < capacity && bitPos + codeSize <= bitEnd) {
+        // A code of at most 12 bits spans at most three bytes.
+        const BYTE* at = m_codes + (bitPos >> 3);
+        const unsigned window = unsigned(at[0]) | (unsigned(at[1]) << 8) | (unsigned(at[2]) << 16);
+        const unsigned code = (window >> (bitPos & 7)) & mask;
+        bitPos += codeSize;
+
+        if (code == clear) {
+            codeSize = unsigned(m_initSize) + 1;
+            mask = (1u << codeSize) - 1;
+            next = clear + 2;
+            havePrev = false;
+            continue;
         }
-    }
-    // A code of at most 12 bits spans at most three bytes; the buffer has
-    // room past the sub-block, and bits beyond it are masked off.
-    const std::size_t at = std::size_t(m_bitPos >> 3);
-    const unsigned window = unsigned(m_buf[at]) | (unsigned(m_buf[at + 1]) << 8) | (unsigned(m_buf[at + 2]) << 16);
-    const int code = int((window >> (m_bitPos & 7)) & ((1u << m_codeSize) - 1));
-    m_bitPos += m_codeSize;
-    return code;
-}
-
-int LzwDecoder::Next()
-{
-    if (m_firstCode) {
-        m_firstCode = false;
-        int code;
-        do
-            code = ReadCode();
-        while (code == m_clear);
-        if (code < 0 || code >= m_clear)
-            return -1;
-        m_prev = m_first = code;
-        return code;
-    }
-    if (m_sp > 0)
-        return m_stack[--m_sp];
-    int code = ReadCode();
-    if (code < 0)
-        return -1;
-    if (code == m_clear) {
-        Reset();
-        code = ReadCode();
-        if (code < 0 || code >= m_clear)
-            return -1;
-        m_prev = m_first = code;
-        return code;
-    }
-    if (code == m_end)
-        return -1;
-    const int incoming = code;
-    if (code >= m_next) {
-        if (code > m_next)
-            return -1;
-        m_stack[m_sp++] = BYTE(m_first);
-        code = m_prev;
-    }
-    while (code >= m_clear) {
-        if (m_sp >= int(sizeof m_stack) - 1 || m_prefix[code] == code)
-            return -1;
-        m_stack[m_sp++] = m_suffix[code];
-        code = m_prefix[code];
-    }
-    m_first = m_suffix[code];
-    m_stack[m_sp++] = BYTE(m_first);
-    if (m_next < 4096) {
-        m_prefix[m_next] = WORD(m_prev);
-        m_suffix[m_next] = BYTE(m_first);
-        if (++m_next >= m_limit && m_limit < 4096) {
-            m_limit <<= 1;
-            ++m_codeSize;
+        if (code == end)
+            break;
+        const std::size_t room = capacity - pos;
+        unsigned length;
+        if (code < clear) {
+            // Code sizes above 8 have colours no table holds: those draw
+            // entry 0, as any index past the table does.
+            out[pos] = code < 256 ? BYTE(code) : 0;
+            length = 1;
+        } else if (!havePrev) {
+            break; // the first code after a clear must be a colour
+        } else if (code < next) {
+            length = m_length[code];
+            if (length > room) {
+                std::memcpy(out + pos, out + m_offset[code], room);
+                return capacity;
+            }
+            CopyString(out + pos, out + m_offset[code], length);
+        } else if (code == next) {
+            // The string being defined: the previous one plus its own first byte.
+            length = prevLength + 1;
+            if (length > room) {
+                std::memcpy(out + pos, out + prevPos, room);
+                return capacity;
+            }
+            CopyString(out + pos, out + prevPos, prevLength);
+            out[pos + prevLength] = out[prevPos];
+        } else {
+            break; // beyond the table
         }
+        if (havePrev && next < 4096) {
+            // The new string is the previous one and the first byte of this
+            // one, which follows it in the output.
+            m_offset[next] = std::uint32_t(prevPos);
+            m_length[next] = std::uint16_t(prevLength + 1);
+            if (++next > mask && codeSize < 12) {
+                ++codeSize;
+                mask = (1u << codeSize) - 1;
+            }
+        }
+        havePrev = true;
+        prevPos = pos;
+        prevLength = length;
+        pos += length;
     }
-    m_prev = incoming;
-    return m_stack[--m_sp];
+    return pos < capacity ? pos : capacity;
 }

@@ -5,38 +5,35 @@
 #include "platform/windef.h"
 
 #include <cstddef>
+#include <cstdint>
 
 
 class LzwDecoder {
 public:
-    // false for a minimum code size outside 2..11.
+    // Decode may write this many bytes past `capacity` (and read them back).
+    static constexpr std::size_t kSlack = 16;
+
+    LzwDecoder() = default;
+    ~LzwDecoder();
+    LzwDecoder(const LzwDecoder&) = delete;
+    LzwDecoder& operator=(const LzwDecoder&) = delete;
+
+    // Gathers the sub-blocks that start at `data`, up to the zero-length one
+    // or to the first whose length byte promises more than `length` holds.
+    // False for a minimum code size outside 2..11, or when memory runs out.
     bool Start(const BYTE* data, std::size_t length, int minCodeSize);
-    // Next colour index, or -1 at the end of data, the end code or a bad code.
-    int Next();
-    // True once the zero-length sub-block has been read.
-    bool SawTerminator() const { return m_sawTerminator; }
+    // Decodes colour indices into `out` (capacity + kSlack bytes) until the
+    // end code, the end of the data, a bad code or `capacity` indices.
+    // Returns how many indices were written. Colours above 255 (code sizes
+    // above 8) come out as 0.
+    std::size_t Decode(BYTE* out, std::size_t capacity);
 
 private:
-    int ReadCode();
-    void Reset();
-    bool NextSubBlock();
-
-    const BYTE* m_data = nullptr;
-    std::size_t m_length = 0;
-    std::size_t m_pos = 0;
-    bool m_sawTerminator = false;
-    bool m_endOfData = false;
-    // Bit reader: bytes of the current sub-block plus the two carried over.
-    BYTE m_buf[258 + 22] = {};
-    long m_bitPos = 0;
-    long m_bitCount = 0;
-    int m_byteCount = 0;
-
-    WORD m_prefix[4096] = {};
-    BYTE m_suffix[4096] = {};
-    BYTE m_stack[8192] = {};
-    int m_sp = 0;
-    int m_initSize = 0, m_codeSize = 0, m_clear = 0, m_end = 0, m_next = 0, m_limit = 0;
-    int m_prev = 0, m_first = 0;
-    bool m_firstCode = true;
+    BYTE* m_codes = nullptr; // the sub-blocks' bytes, joined, plus zero padding
+    std::size_t m_bytes = 0;
+    int m_initSize = 0;
+    // Every string a code stands for has occurred in the output already:
+    // where, and how long it is.
+    std::uint32_t m_offset[4096] = {};
+    std::uint16_t m_length[4096] = {};
 };

@@ -7,37 +7,43 @@
 #include <cstring>
 #include <new>
 
-HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height)
+HGLOBAL AllocDib24(int width, int height)
 {
-    if (!rgb || width <= 0 || height <= 0) {
-        std::free(rgb);
+    if (width <= 0 || height <= 0)
         return nullptr;
-    }
     const std::uint64_t stride = (std::uint64_t(width) * 24 + 31) / 32 * 4;
     const std::uint64_t image = stride * std::uint64_t(height);
-    if (image > 0x7FFFFFFFull - 40) {
-        std::free(rgb);
+    if (image > 0x7FFFFFFFull - 40)
         return nullptr;
-    }
-    // One copy only: rows go straight from the decoder's buffer into the block,
-    // reordered and byte-swapped on the way.
     HGLOBAL block = GlobalAlloc(GHND, 40 + std::size_t(image));
-    if (!block) {
-        std::free(rgb);
+    if (!block)
         return nullptr;
-    }
-    auto* base = static_cast<BYTE*>(GlobalLock(block));
-    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(base);
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
     h->biSize = 40;
     h->biWidth = width;
     h->biHeight = height;
     h->biPlanes = 1;
     h->biBitCount = 24;
     h->biCompression = BI_RGB;
+    GlobalUnlock(block);
+    return block;
+}
+
+HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height)
+{
+    HGLOBAL block = rgb ? AllocDib24(width, height) : nullptr;
+    if (!block) {
+        std::free(rgb);
+        return nullptr;
+    }
+    auto* base = static_cast<BYTE*>(GlobalLock(block));
+    const std::size_t stride = DibRowBytes(reinterpret_cast<BITMAPINFOHEADER*>(base));
+    // One copy only: rows go straight from the decoder's buffer into the block,
+    // reordered and byte-swapped on the way.
     const std::size_t rowIn = std::size_t(width) * 3;
     for (int y = 0; y < height; ++y) {
         const BYTE* src = rgb + rowIn * std::size_t(y);
-        BYTE* dst = base + 40 + std::size_t(stride) * std::size_t(height - 1 - y);
+        BYTE* dst = base + 40 + stride * std::size_t(height - 1 - y);
         for (int x = 0; x < width; ++x) {
             dst[0] = src[2];
             dst[1] = src[1];
@@ -51,9 +57,8 @@ HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height)
     return block;
 }
 
-int ReplaceDibWithRows(CDib** dib, BYTE* rgb, int width, int height)
+int ReplaceDib(CDib** dib, HGLOBAL block)
 {
-    HGLOBAL block = PackRowsToDib(rgb, width, height);
     if (!block)
         return 0;
     auto* fresh = new (std::nothrow) CDib;

@@ -1,18 +1,23 @@
-// Turning decoded top-down RGB rows into a 24-bit bottom-up packed DIB, shared
-// by the GIF and JPEG readers.
+// Building the 24-bit bottom-up packed DIBs that the GIF and JPEG readers
+// decode into.
 #pragma once
 
 #include "platform/globalmem.h"
 #include "platform/windef.h"
 
-// Takes ownership of `rgb` (width * height * 3 bytes, allocated with
-// std::malloc) and frees it in every case. Returns a zero-initialised block
-// holding a BITMAPINFOHEADER and BGR rows padded to 4 bytes, bottom row first,
-// or null when the sizes do not fit or memory runs out.
+// A zero-initialised block holding a BITMAPINFOHEADER for a 24-bit bottom-up
+// picture and its rows padded to 4 bytes, or null when the sizes do not fit
+// 32-bit sizes or memory runs out.
+HGLOBAL AllocDib24(int width, int height);
+
+// Takes ownership of `rgb` (width * height * 3 bytes of top-down RGB rows,
+// allocated with std::malloc) and frees it in every case. Returns the rows
+// as a block from AllocDib24, bottom row first and byte-swapped, or null.
 HGLOBAL PackRowsToDib(BYTE* rgb, int width, int height);
 
 class CDib;
 
-// Packs `rgb` as above into a new CDib that replaces `*dib` (deleting the old
-// one). Returns 0, with `*dib` unchanged, when that is not possible.
-int ReplaceDibWithRows(CDib** dib, BYTE* rgb, int width, int height);
+// Makes `block` (taken over in every case) a new CDib that replaces `*dib`,
+// deleting the old one. Returns 0, with `*dib` unchanged, when that is not
+// possible.
+int ReplaceDib(CDib** dib, HGLOBAL block);

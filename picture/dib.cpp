@@ -415,11 +415,23 @@ int CDib::Rebuild()
         DeleteObject(m_pBitmap);
         m_pBitmap = nullptr;
     }
-    m_hBitmap = DibToSectionFromHandle(m_hDib);
-    if (!m_hBitmap)
+    m_hBitmap = nullptr;
+    // Refuse now what could never become a section, as making one would.
+    auto* h = static_cast<const BITMAPINFOHEADER*>(GlobalLock(m_hDib));
+    if (!h)
         return 0;
-    m_pBitmap = m_hBitmap;
-    return 1;
+    const bool possible = !IsCore(h) && DibSectionPossible(*h);
+    GlobalUnlock(m_hDib);
+    return possible ? 1 : 0;
+}
+
+HBITMAP CDib::GetBitmap() const
+{
+    if (!m_hBitmap && m_hDib) {
+        m_hBitmap = DibToSectionFromHandle(m_hDib);
+        m_pBitmap = m_hBitmap;
+    }
+    return m_hBitmap;
 }
 
 int CDib::IsEmpty() const

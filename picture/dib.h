@@ -87,17 +87,21 @@ public:
     BYTE* GetBits() const;
     HGLOBAL GetHandle() const { return m_hDib; }
     HPALETTE GetPalette() const { return m_pPalette; }
-    HBITMAP GetBitmap() const { return m_hBitmap; }
+    // The block as a DIB section, made the first time it is asked for (null
+    // when that fails).
+    HBITMAP GetBitmap() const;
 
     int ChangeBitCount(int bitCount);
     int ConvertBitCount(int bitCount);
 
     HGLOBAL m_hDib = nullptr;
-    HBITMAP m_hBitmap = nullptr;
+    // The section is a second copy of every pixel, so it is only made when
+    // something draws from it; most pictures never need one.
+    mutable HBITMAP m_hBitmap = nullptr;
     // The framework's CPalette and CBitmap wrappers reduce to the handles
     // they own here.
     HPALETTE m_pPalette = nullptr;
-    HBITMAP m_pBitmap = nullptr;
+    mutable HBITMAP m_pBitmap = nullptr;
 
 private:
     int Replace(HGLOBAL dib);

@@ -26,6 +26,20 @@ DibSectionObject::~DibSectionObject()
     --g_liveSections;
 }
 
+bool DibSectionPossible(const BITMAPINFOHEADER& h)
+{
+    const int depth = h.biBitCount;
+    if (h.biWidth <= 0 || h.biHeight == 0)
+        return false;
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
+        return false;
+    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)
+        return false;
+    const std::uint64_t rowBytes = (std::uint64_t(h.biWidth) * depth + 31) / 32 * 4;
+    const std::uint64_t height = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
+    return rowBytes * height <= 0xFFFFFFFFull && rowBytes <= 0x7FFFFFFFull;
+}
+
 int LiveDibSectionCount()
 {
     return g_liveSections;
@@ -35,21 +49,13 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bitsOut, HAND
 {
     if (bitsOut)
         *bitsOut = nullptr;
-    if (!info)
+    if (!info || !DibSectionPossible(info->bmiHeader))
         return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int depth = h.biBitCount;
-    if (h.biWidth <= 0 || h.biHeight == 0)
-        return nullptr;
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
-        return nullptr;
-    if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)
-        return nullptr;
     const std::uint64_t rowBytes = (std::uint64_t(h.biWidth) * depth + 31) / 32 * 4;
     const std::uint64_t height = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
     const std::uint64_t image = rowBytes * height;
-    if (image > 0xFFFFFFFFull || rowBytes > 0x7FFFFFFFull)
-        return nullptr;
     auto* section = new (std::nothrow) DibSectionObject;
     if (!section)
         return nullptr;

@@ -88,5 +88,8 @@ int GetDIBits(HDC hdc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bit
 BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, DWORD rop);
 BOOL GdiFlush();
 
+// Whether CreateDIBSection would take this header (allocation aside).
+bool DibSectionPossible(const BITMAPINFOHEADER& header);
+
 // Number of DIB sections alive (tests check that each is deleted exactly once).
 int LiveDibSectionCount();

@@ -388,3 +388,73 @@ TEST(CodecSave, SourceRulePicksTheDecodeShown)
     fromJpeg.ReleaseImage();
     fromGif.ReleaseImage();
 }
+
+// A 24-bit picture is encoded straight from its rows: bottom-up and top-down
+// blocks both come out upright, colour off gives one grey component, and the
+// source's bytes are left exactly as they were.
+TEST(Jpeg, TrueColourRowsAreEncodedWhereTheyStand)
+{
+    TempDir dir;
+    std::vector<Rgb> px;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            px.push_back(QuadrantColour(x, y));
+    HGLOBAL bottomUp = MakeDib24(32, 16, px);
+    // The same picture stored top row first.
+    HGLOBAL topDown = MakeDib24(32, 16, px);
+    {
+        auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(topDown));
+        BYTE* bits = reinterpret_cast<BYTE*>(h) + 40;
+        const std::size_t stride = 96;
+        for (int y = 0; y < 8; ++y)
+            std::swap_ranges(bits + stride * std::size_t(y), bits + stride * std::size_t(y + 1),
+                             bits + stride * std::size_t(15 - y));
+        h->biHeight = -16;
+        GlobalUnlock(topDown);
+    }
+    for (HGLOBAL block : {bottomUp, topDown}) {
+        CDib dib;
+        ASSERT_EQ(dib.Attach(block), 1);
+        const std::size_t bytes = GlobalSize(block);
+        const Bytes before(static_cast<BYTE*>(GlobalLock(block)), static_cast<BYTE*>(GlobalLock(block)) + bytes);
+        GlobalUnlock(block);
+        GlobalUnlock(block);
+        JpegFile writer;
+        ASSERT_EQ(writer.Save(dir.File("c.jpg"), &dib, 1, 90), 1);
+        ASSERT_EQ(writer.Save(dir.File("g.jpg"), &dib, 0, 90), 1);
+        const auto* after = static_cast<const BYTE*>(GlobalLock(block));
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), after));
+        GlobalUnlock(block);
+
+        JpegFile back;
+        ASSERT_EQ(back.Load(dir.File("c.jpg")), 1);
+        ExpectQuadrants(*back.GetDib(), 10);
+        for (const auto& [marker, payload] : Segments(ReadFileBytes(dir.File("g.jpg"))))
+            if (marker == 0xC0) {
+                EXPECT_EQ(payload[5], 1); // one component
+            }
+        ASSERT_EQ(back.Load(dir.File("g.jpg")), 1);
+        for (int q = 0; q < 4; ++q) {
+            const Rgb c = kQuadrant[q];
+            const int grey = (299 * c[0] + 587 * c[1] + 114 * c[2] + 500) / 1000;
+            const BYTE g = BYTE(grey);
+            EXPECT_TRUE(Near(PixelOf(*back.GetDib(), (q % 2) * 16 + 8, (q / 2) * 8 + 4), Rgb{g, g, g}, 8)) << q;
+        }
+    }
+}
+
+// Two components of no known colour space: refused with our text, and the
+// library is never asked for a conversion it cannot make.
+TEST(Jpeg, UnknownColourSpacesAreRefusedQuietly)
+{
+    TempDir dir;
+    JpegSpec spec;
+    spec.space = JCS_UNKNOWN;
+    spec.components = 2;
+    WriteJpeg(dir.File("two.jpg"), spec, [](int x, int, int c) { return BYTE(c ? 255 - x : x); });
+    MessageRecorder messages;
+    JpegFile file;
+    EXPECT_EQ(file.Load(dir.File("two.jpg")), 0);
+    EXPECT_EQ(file.GetLastError(), "JpegFile :\nUnsupported colour components");
+    EXPECT_TRUE(messages.messages.empty());
+}

@@ -12,8 +12,9 @@ std::vector<int> DecodeAll(const std::vector<BYTE>& data, int minCodeSize)
     std::vector<int> out;
     if (!decoder.Start(data.data(), data.size(), minCodeSize))
         return {-2};
-    for (int i; out.size() < 64 && (i = decoder.Next()) >= 0;)
-        out.push_back(i);
+    std::vector<BYTE> indices(64 + LzwDecoder::kSlack);
+    const std::size_t n = decoder.Decode(indices.data(), 64);
+    out.assign(indices.begin(), indices.begin() + std::ptrdiff_t(n));
     return out;
 }
 
