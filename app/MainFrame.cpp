@@ -256,28 +256,46 @@ void CMainFrame::PlayOpeningAnimation(int row)
 
 void CMainFrame::ShowMaximizedEverywhere()
 {
+    // Ask for the available area as well as the maximized state: a window
+    // manager maximizes, and without one the area is what the window gets.
+    // Either way the picture waits for the resize that brings the final
+    // size, not for a fixed time; the timer only covers a window system
+    // that never sends one.
+    m_bSettling = true;
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        if (!m_bFullScreen)
+            setGeometry(s->availableGeometry());
     showMaximized();
-    auto settle = [this] {
-        // Without a window manager the maximized state alone changes
-        // nothing: then take the available area by hand.
-        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        if (s && isMaximized() && !m_bFullScreen) {
-            const QRect avail = s->availableGeometry();
-            if (frameGeometry().width() < avail.width() * 9 / 10 || frameGeometry().height() < avail.height() * 9 / 10)
-                setGeometry(avail);
-        }
-        if (m_onReady) {
-            auto ready = std::move(m_onReady);
-            m_onReady = nullptr;
-            ready();
-        }
-    };
-    // A window system takes a moment to apply the state; the offscreen one
-    // applies it at once.
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        settle();
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || CoversAvailableArea())
+        QTimer::singleShot(0, this, [this] { Settle(); });
     else
-        QTimer::singleShot(300, this, settle);
+        QTimer::singleShot(300, this, [this] { Settle(); });
+}
+
+bool CMainFrame::CoversAvailableArea() const
+{
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return true;
+    const QRect avail = s->availableGeometry();
+    return frameGeometry().width() >= avail.width() * 9 / 10 && frameGeometry().height() >= avail.height() * 9 / 10;
+}
+
+void CMainFrame::Settle()
+{
+    if (!m_bSettling)
+        return;
+    m_bSettling = false;
+    // Without a window manager the maximized state alone changes nothing:
+    // then take the available area by hand.
+    if (isMaximized() && !m_bFullScreen && !CoversAvailableArea())
+        if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+            setGeometry(s->availableGeometry());
+    if (m_onReady) {
+        auto ready = std::move(m_onReady);
+        m_onReady = nullptr;
+        ready();
+    }
 }
 
 bool CMainFrame::ExecuteCommand(int id)
@@ -340,5 +358,10 @@ bool CMainFrame::event(QEvent* event)
     // Menu and toolbar prompts never enter the status bar.
     if (event->type() == QEvent::StatusTip)
         return true;
-    return QMainWindow::event(event);
+    const bool handled = QMainWindow::event(event);
+    // The resize that brings the maximized size ends the wait for it; the
+    // layouts take it in before the picture is opened.
+    if (m_bSettling && event->type() == QEvent::Resize && CoversAvailableArea())
+        QTimer::singleShot(0, this, [this] { Settle(); });
+    return handled;
 }

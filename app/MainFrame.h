@@ -104,6 +104,10 @@ private:
     void BuildStatusBar();
     void PlayOpeningAnimation(int row);
     void ShowMaximizedEverywhere();
+    // Ends the wait for the maximized size (once; later calls do nothing).
+    void Settle();
+    bool CoversAvailableArea() const;
+    bool m_bSettling = false;
     bool CreateFullScreenBar();
     void FloatFullScreenBar(int x, int y);
     // Returns true when the frame may close at once (no animation).

@@ -164,6 +164,13 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
             image->table[i][0] = image->table[i][1] = image->table[i][2] = BYTE(i * 255 / (entries - 1));
         image->entries = entries > 256 ? 256 : entries;
     }
+    // The picture this becomes is a 24-bit DIB; one that could not be made
+    // is refused before any decoding.
+    const std::uint64_t dibBytes = (std::uint64_t(w) * 24 + 31) / 32 * 4 * std::uint64_t(h);
+    if (dibBytes > 0x7FFFFFFFull - 40) {
+        *error = "Out of Memory in GIFRead";
+        return false;
+    }
     // Not zeroed: only the decoded part is ever read.
     image->indices = static_cast<BYTE*>(std::malloc(std::size_t(pixels) + LzwDecoder::kSlack));
     if (!image->indices) {
