@@ -50,6 +50,10 @@ extern "C" void JpegFatalErrorExit(j_common_ptr info)
 
 namespace {
 
+// What the library may allocate for one decode (a 24-bit progressive picture
+// of about 170 megapixels needs this much).
+constexpr long kLibraryMemoryLimit = 1024L * 1024 * 1024;
+
 enum class JobStatus { Ok, Fatal, NoMemory, Unsupported };
 
 // Where decoded rows go: a top-down RGB buffer, or a bottom-up BGR DIB block.
@@ -107,6 +111,10 @@ void DecodeJob(ReadJob* job)
         return;
     }
     jpeg_create_decompress(info);
+    // Progressive and multi-scan files keep every coefficient until the end:
+    // a few header bytes can ask for gigabytes. Past this the library stops
+    // with its own message.
+    info->mem->max_memory_to_use = kLibraryMemoryLimit;
     jpeg_stdio_src(info, job->file);
     jpeg_read_header(info, TRUE);
     const bool bgr = job->target == Target::DibBlock;
@@ -120,6 +128,14 @@ void DecodeJob(ReadJob* job)
 #else
         info->out_color_space = JCS_RGB;
 #endif
+    }
+    // A picture whose DIB could not be made is refused before any decoding.
+    jpeg_calc_output_dimensions(info);
+    const std::uint64_t dibBytes = (std::uint64_t(info->output_width) * 24 + 31) / 32 * 4 * info->output_height;
+    if (dibBytes > 0x7FFFFFFFull - 40) {
+        jpeg_destroy_decompress(info);
+        job->status = JobStatus::NoMemory;
+        return;
     }
     jpeg_start_decompress(info);
     if (info->output_components != (cmyk ? 4 : 3)) {

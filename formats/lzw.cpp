@@ -36,11 +36,25 @@ namespace {
 
 // Copies `n` bytes forward in 16-byte steps. The destination lies after the
 // whole source, so bytes read past the source's end are only ever bytes
-// this copy overwrites again or that lie past the string.
+// this copy overwrites again or that lie past the string. Each step loads
+// before it stores, as the two ranges of a step may overlap.
 inline void CopyString(BYTE* dst, const BYTE* src, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; i += 16)
-        std::memcpy(dst + i, src + i, 16);
+    for (std::size_t i = 0; i < n; i += 16) {
+        BYTE step[16];
+        std::memcpy(step, src + i, 16);
+        std::memcpy(dst + i, step, 16);
+    }
+}
+
+// The last string, cut short at the end of the picture: byte by byte, so
+// that a string defined by this very code (its start repeated after it)
+// comes out right too.
+inline std::size_t Finish(BYTE* out, std::size_t pos, std::size_t from, std::size_t room)
+{
+    for (std::size_t i = 0; i < room; ++i)
+        out[pos + i] = out[from + i];
+    return pos + room;
 }
 
 } // namespace
@@ -88,18 +102,14 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
             break; // the first code after a clear must be a colour
         } else if (code < next) {
             length = m_length[code];
-            if (length > room) {
-                std::memcpy(out + pos, out + m_offset[code], room);
-                return capacity;
-            }
+            if (length > room)
+                return Finish(out, pos, m_offset[code], room);
             CopyString(out + pos, out + m_offset[code], length);
         } else if (code == next) {
             // The string being defined: the previous one plus its own first byte.
             length = prevLength + 1;
-            if (length > room) {
-                std::memcpy(out + pos, out + prevPos, room);
-                return capacity;
-            }
+            if (length > room)
+                return Finish(out, pos, prevPos, room);
             CopyString(out + pos, out + prevPos, prevLength);
             out[pos + prevLength] = out[prevPos];
         } else {

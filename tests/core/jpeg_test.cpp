@@ -458,3 +458,36 @@ TEST(Jpeg, UnknownColourSpacesAreRefusedQuietly)
     EXPECT_EQ(file.GetLastError(), "JpegFile :\nUnsupported colour components");
     EXPECT_TRUE(messages.messages.empty());
 }
+
+// A few hundred bytes can claim a huge picture. One whose DIB could not be
+// made is refused before decoding; a progressive one whose coefficients
+// alone would take gigabytes stops at the library's memory limit.
+TEST(Jpeg, HeadersPromisingHugePicturesAreRefusedEarly)
+{
+    TempDir dir;
+    auto withSize = [&](bool progressive, int width, int height) {
+        JpegSpec spec;
+        spec.progressive = progressive;
+        WriteJpeg(dir.File("small.jpg"), spec, QuadrantSample);
+        Bytes file = ReadFileBytes(dir.File("small.jpg"));
+        for (std::size_t i = 2; i + 9 < file.size(); ++i)
+            if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
+                file[i + 5] = BYTE(height >> 8);
+                file[i + 6] = BYTE(height);
+                file[i + 7] = BYTE(width >> 8);
+                file[i + 8] = BYTE(width);
+                break;
+            }
+        WriteFileBytes(dir.File("huge.jpg"), file);
+        return dir.File("huge.jpg");
+    };
+    MessageRecorder messages;
+    JpegFile file;
+    EXPECT_EQ(file.Load(withSize(false, 65000, 60000)), 0);
+    EXPECT_EQ(file.GetLastError(), "JpegFile :\nOut of memory");
+    EXPECT_TRUE(messages.captions.empty());
+
+    EXPECT_EQ(file.Load(withSize(true, 20000, 20000)), 0);
+    ASSERT_FALSE(messages.captions.empty());
+    EXPECT_EQ(messages.captions.back(), "JPEG Fatal Error");
+}

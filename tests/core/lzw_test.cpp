@@ -6,14 +6,14 @@
 
 namespace {
 
-std::vector<int> DecodeAll(const std::vector<BYTE>& data, int minCodeSize)
+std::vector<int> DecodeAll(const std::vector<BYTE>& data, int minCodeSize, std::size_t capacity = 64)
 {
     static LzwDecoder decoder; // large tables: keep them off the stack
     std::vector<int> out;
     if (!decoder.Start(data.data(), data.size(), minCodeSize))
         return {-2};
-    std::vector<BYTE> indices(64 + LzwDecoder::kSlack);
-    const std::size_t n = decoder.Decode(indices.data(), 64);
+    std::vector<BYTE> indices(capacity + LzwDecoder::kSlack);
+    const std::size_t n = decoder.Decode(indices.data(), capacity);
     out.assign(indices.begin(), indices.begin() + std::ptrdiff_t(n));
     return out;
 }
@@ -36,6 +36,9 @@ TEST(Lzw, CodeEqualToNextFree)
     // LSB first: 001 100 011 101 -> 0x8C 0x0B
     const std::vector<int> expect = {1, 1, 1};
     EXPECT_EQ(DecodeAll({2, 0x8C, 0x0B, 0}, 2), expect);
+    // cut short by the end of the picture inside that string
+    EXPECT_EQ(DecodeAll({2, 0x8C, 0x0B, 0}, 2, 2), (std::vector<int>{1, 1}));
+    EXPECT_EQ(DecodeAll({2, 0x4C, 0x5C, 0}, 2, 3), (std::vector<int>{1, 1, 1}));
 }
 
 TEST(Lzw, RefusesBadCodeSizesAndStopsOnTruncation)
