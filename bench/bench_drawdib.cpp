@@ -3,7 +3,7 @@
 // QPainter::drawImage of the same source and destination rectangles.
 #include "picture/picture.h"
 #include "platform/surface.h"
-#include "tools/samplegen/photo.h"
+#include "photo_picture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,14 +20,7 @@ constexpr int kW = 6000, kH = 4000, kVW = 1920, kVH = 1080;
 
 CPicture& Picture()
 {
-    static CPicture* picture = [] {
-        auto* p = new CPicture;
-        p->CreateDib(kW, kH, 24, 1);
-        const auto rows = MakePhotoRows(kW, kH);
-        std::memcpy(p->GetBits(), rows.data(), rows.size());
-        return p;
-    }();
-    return *picture;
+    return PhotoPicture(kW, kH);
 }
 
 struct Placement {

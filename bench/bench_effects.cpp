@@ -6,7 +6,7 @@
 #include "picture/effects.h"
 #include "platform/clock.h"
 #include "platform/surface.h"
-#include "tools/samplegen/photo.h"
+#include "photo_picture.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,14 +18,7 @@ constexpr int kW = 1920, kH = 1080;
 
 CPicture& Picture()
 {
-    static CPicture* picture = [] {
-        auto* p = new CPicture;
-        p->CreateDib(kW, kH, 24, 1);
-        const auto rows = MakePhotoRows(kW, kH);
-        std::memcpy(p->GetBits(), rows.data(), rows.size());
-        return p;
-    }();
-    return *picture;
+    return PhotoPicture(kW, kH);
 }
 
 // Every clock read is a second later than the last, so no pause waits.
