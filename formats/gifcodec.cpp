@@ -9,6 +9,7 @@
 #include "picture/dib.h"
 #include "picture/picture.h"
 #include "platform/files.h"
+#include "platform/largeblock.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -172,7 +173,7 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
         return false;
     }
     // Not zeroed: only the decoded part is ever read.
-    image->indices = static_cast<BYTE*>(std::malloc(std::size_t(pixels) + LzwDecoder::kSlack));
+    image->indices = static_cast<BYTE*>(AllocLargeBlock(std::size_t(pixels) + LzwDecoder::kSlack));
     if (!image->indices) {
         *error = "Out of Memory in GIFRead";
         return false;
