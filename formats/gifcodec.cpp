@@ -167,8 +167,7 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
     }
     // The picture this becomes is a 24-bit DIB; one that could not be made
     // is refused before any decoding.
-    const std::uint64_t dibBytes = (std::uint64_t(w) * 24 + 31) / 32 * 4 * std::uint64_t(h);
-    if (dibBytes > 0x7FFFFFFFull - 40) {
+    if (!Dib24Fits(std::uint64_t(w), std::uint64_t(h))) {
         *error = "Out of Memory in GIFRead";
         return false;
     }

@@ -131,8 +131,7 @@ void DecodeJob(ReadJob* job)
     }
     // A picture whose DIB could not be made is refused before any decoding.
     jpeg_calc_output_dimensions(info);
-    const std::uint64_t dibBytes = (std::uint64_t(info->output_width) * 24 + 31) / 32 * 4 * info->output_height;
-    if (dibBytes > 0x7FFFFFFFull - 40) {
+    if (!Dib24Fits(info->output_width, info->output_height)) {
         jpeg_destroy_decompress(info);
         job->status = JobStatus::NoMemory;
         return;

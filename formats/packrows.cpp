@@ -7,14 +7,16 @@
 #include <cstring>
 #include <new>
 
+bool Dib24Fits(std::uint64_t width, std::uint64_t height)
+{
+    return (width * 24 + 31) / 32 * 4 * height <= 0x7FFFFFFFull - 40;
+}
+
 HGLOBAL AllocDib24(int width, int height)
 {
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || !Dib24Fits(std::uint64_t(width), std::uint64_t(height)))
         return nullptr;
-    const std::uint64_t stride = (std::uint64_t(width) * 24 + 31) / 32 * 4;
-    const std::uint64_t image = stride * std::uint64_t(height);
-    if (image > 0x7FFFFFFFull - 40)
-        return nullptr;
+    const std::uint64_t image = (std::uint64_t(width) * 24 + 31) / 32 * 4 * std::uint64_t(height);
     HGLOBAL block = GlobalAlloc(GHND, 40 + std::size_t(image));
     if (!block)
         return nullptr;
