@@ -267,22 +267,21 @@ int GifCodec::Save(const std::string& path, CDib* dib)
         dib = m_pDib;
     if (!dib || dib->IsEmpty())
         return 0;
-    // Work on a copy: the source may be the picture on screen.
-    HGLOBAL copy = CopyDibHandle(dib->GetHandle());
-    if (!copy)
-        return 0;
-    CDib work;
-    if (!work.Attach(copy))
-        return 0;
-    if (work.GetBitCount() != 8) {
+    // The source may be the picture on screen: it is only read. A picture of
+    // another depth is quantized into a new 8-bit block.
+    CDib converted;
+    const CDib* work = dib;
+    if (dib->GetBitCount() != 8) {
         CWaitCursor wait;
-        if (!work.ChangeBitCount(8))
+        HGLOBAL eight = ConvertDibOctree(dib->GetHandle(), 8, 256);
+        if (!eight || !converted.Attach(eight))
             return 0;
+        work = &converted;
     }
     // A palette shorter than 256 entries leaves the rest of the table black.
     PALETTEENTRY entries[256] = {};
-    if (work.GetPalette())
-        GetPaletteEntries(work.GetPalette(), 0, 256, entries);
+    if (work->GetPalette())
+        GetPaletteEntries(work->GetPalette(), 0, 256, entries);
     int red[256], green[256], blue[256];
     for (int i = 0; i < 256; ++i) {
         red[i] = entries[i].peRed;
@@ -290,20 +289,20 @@ int GifCodec::Save(const std::string& path, CDib* dib)
         blue[i] = entries[i].peBlue;
     }
 
-    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(work.GetHandle()));
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(work->GetHandle()));
     if (!h)
         return 0;
     const int width = DibWidth(h);
     const LONG storedHeight = DibHeight(h);
     const int height = storedHeight < 0 ? -storedHeight : storedHeight;
     if (width <= 0 || height <= 0) {
-        GlobalUnlock(work.GetHandle());
+        GlobalUnlock(work->GetHandle());
         return 0;
     }
     const std::size_t stride = DibRowBytes(h);
     auto* indices = static_cast<BYTE*>(std::malloc(std::size_t(width) * std::size_t(height)));
     if (!indices) {
-        GlobalUnlock(work.GetHandle());
+        GlobalUnlock(work->GetHandle());
         return 0;
     }
     const BYTE* bits = DibBits(h);
@@ -312,7 +311,7 @@ int GifCodec::Save(const std::string& path, CDib* dib)
         const std::size_t stored = storedHeight < 0 ? std::size_t(y) : std::size_t(height - 1 - y);
         std::memcpy(indices + std::size_t(y) * std::size_t(width), bits + stored * stride, std::size_t(width));
     }
-    GlobalUnlock(work.GetHandle());
+    GlobalUnlock(work->GetHandle());
     const int result = EncodeGif(path, indices, width, height, 0, red, green, blue);
     std::free(indices);
     return result;

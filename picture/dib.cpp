@@ -281,22 +281,38 @@ HGLOBAL ConvertDib(HGLOBAL dib, int bitCount, HPALETTE palette)
         }
     }
 
+    // Both sections work in place: the source's over the block's own rows,
+    // the target's over the result block, so the pixels are never copied.
+    // A source whose rows are not laid out as a section's (planes other than
+    // one) or whose block is short of them goes through a copy instead.
+    const LONG rows = height < 0 ? -height : height;
+    const DWORD targetImage = DibRowBytes(target) * static_cast<DWORD>(rows);
+    target->biSizeImage = targetImage;
+    const std::size_t targetOffset = 40 + 4 * std::size_t(colours);
+    HGLOBAL result = GlobalAlloc(GHND, headerBytes + targetImage);
+    BYTE* resultBlock = static_cast<BYTE*>(GlobalLock(result));
+    const std::size_t sourceOffset = std::size_t(DibBits(src) - reinterpret_cast<BYTE*>(src));
+    const std::size_t sourceImage = std::size_t(DibRowBytes(src)) * std::size_t(rows);
+    const std::size_t sectionRow = (std::size_t(std::max<LONG>(width, 0)) * src->biBitCount + 31) / 32 * 4;
+    const std::size_t held = GlobalSize(dib) > sourceOffset ? GlobalSize(dib) - sourceOffset : 0;
+    const bool inPlace =
+        src->biPlanes == 1 && sectionRow == DibRowBytes(src) && sourceOffset % 4 == 0 && held >= sourceImage;
+
     HDC screen = GetDC(nullptr);
-    void* targetBits = nullptr;
     void* sourceBits = nullptr;
     HBITMAP targetSection =
-        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(target), DIB_RGB_COLORS, &targetBits, nullptr, 0);
+        resultBlock ? CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(target), DIB_RGB_COLORS, nullptr,
+                                       resultBlock, static_cast<DWORD>(targetOffset))
+                    : nullptr;
     HBITMAP sourceSection =
-        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(src), DIB_RGB_COLORS, &sourceBits, nullptr, 0);
+        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(src), DIB_RGB_COLORS, &sourceBits,
+                         inPlace ? static_cast<HANDLE>(src) : nullptr, static_cast<DWORD>(inPlace ? sourceOffset : 0));
     HDC sourceDC = CreateCompatibleDC(screen);
     HDC targetDC = CreateCompatibleDC(screen);
-    HGLOBAL result = nullptr;
+    bool copied = false;
     if (targetSection && sourceSection && sourceDC && targetDC) {
-        const LONG rows = height < 0 ? -height : height;
-        std::memcpy(sourceBits, DibBits(src),
-                    std::min<std::size_t>(std::size_t(DibRowBytes(src)) * std::size_t(rows), sourceSection->imageBytes));
-        const DWORD targetImage = DibRowBytes(target) * static_cast<DWORD>(rows);
-        target->biSizeImage = targetImage;
+        if (!inPlace)
+            std::memcpy(sourceBits, DibBits(src), std::min({sourceImage, held, sourceSection->imageBytes}));
         HGDIOBJ oldSource = SelectObject(sourceDC, sourceSection);
         HGDIOBJ oldTarget = SelectObject(targetDC, targetSection);
         if (src->biBitCount <= 8) {
@@ -306,21 +322,10 @@ HGLOBAL ConvertDib(HGLOBAL dib, int bitCount, HPALETTE palette)
         }
         if (bitCount <= 8)
             SetDIBColorTable(targetDC, 0, static_cast<UINT>(colours), table);
-        const BOOL copied = BitBlt(targetDC, 0, 0, width, rows, sourceDC, 0, 0, SRCCOPY);
+        copied = BitBlt(targetDC, 0, 0, width, rows, sourceDC, 0, 0, SRCCOPY) != FALSE;
         SelectObject(sourceDC, oldSource);
         SelectObject(targetDC, oldTarget);
         GdiFlush();
-        if (copied) {
-            result = GlobalAlloc(GHND, headerBytes + targetImage);
-            if (result) {
-                auto* out = static_cast<BITMAPINFOHEADER*>(GlobalLock(result));
-                // The table holds the full 2^depth entries the header promises.
-                target->biClrUsed = 0;
-                std::memcpy(out, target, 40 + 4 * std::size_t(colours));
-                std::memcpy(DibBits(out), targetSection->bits, targetImage);
-                GlobalUnlock(result);
-            }
-        }
     }
     if (sourceDC)
         DeleteDC(sourceDC);
@@ -329,6 +334,16 @@ HGLOBAL ConvertDib(HGLOBAL dib, int bitCount, HPALETTE palette)
     ReleaseDC(nullptr, screen);
     DeleteObject(targetSection);
     DeleteObject(sourceSection);
+    if (copied) {
+        // The table holds the full 2^depth entries the header promises.
+        target->biClrUsed = 0;
+        std::memcpy(resultBlock, target, targetOffset);
+        GlobalUnlock(result);
+    } else if (result) {
+        GlobalUnlock(result);
+        GlobalFree(result);
+        result = nullptr;
+    }
     GlobalUnlock(headerBlock);
     GlobalFree(headerBlock);
     GlobalUnlock(dib);

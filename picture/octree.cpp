@@ -18,6 +18,7 @@ struct OctreeNode {
     std::uint32_t blueSum;
     OctreeNode* child[8];
     OctreeNode* nextReducible;
+    BYTE red, green, blue; // the colour that made the node: its path
 };
 
 constexpr BYTE kBranchMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
@@ -25,10 +26,28 @@ constexpr BYTE kBranchMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01}
 // One quantization's working state; nothing outlives the call.
 class Octree {
 public:
-    explicit Octree(UINT depth) : m_depth(depth) {}
-    ~Octree() { Free(m_root); }
+    explicit Octree(UINT depth)
+        : m_depth(depth), m_leafOf(static_cast<OctreeNode**>(std::calloc(kLeafKeys, sizeof(OctreeNode*))))
+    {
+    }
+    ~Octree()
+    {
+        Free(m_root);
+        std::free(m_leafOf);
+    }
+    Octree(const Octree&) = delete;
+    Octree& operator=(const Octree&) = delete;
 
-    bool Insert(BYTE r, BYTE g, BYTE b) { return Insert(&m_root, r, g, b, 0); }
+    bool Insert(BYTE r, BYTE g, BYTE b)
+    {
+        if (m_leafOf) {
+            if (OctreeNode* leaf = m_leafOf[LeafKey(r, g, b)]) {
+                Count(leaf, r, g, b);
+                return true;
+            }
+        }
+        return Insert(&m_root, r, g, b, 0);
+    }
 
     void Reduce()
     {
@@ -41,6 +60,7 @@ public:
         if (!node)
             return;
         m_reducible[level] = node->nextReducible;
+        Forget(node, static_cast<UINT>(level));
         std::uint32_t r = 0, g = 0, b = 0;
         UINT children = 0;
         for (auto& c : node->child) {
@@ -66,6 +86,45 @@ public:
     void Collect(std::vector<PALETTEENTRY>& out) const { Collect(m_root, out); }
 
 private:
+    // Most pixels end in a leaf a few levels down, and leaves are few and
+    // seldom merged. A leaf at level kLeafBits or above is remembered under
+    // the top kLeafBits bits of each channel: every colour with that key
+    // walks to the same leaf, until a reduction frees it.
+    static constexpr UINT kLeafBits = 5;
+    static constexpr std::size_t kLeafKeys = std::size_t(1) << (3 * kLeafBits);
+
+    static std::size_t LeafKey(BYTE r, BYTE g, BYTE b)
+    {
+        constexpr int drop = 8 - int(kLeafBits);
+        return (std::size_t(r >> drop) << (2 * kLeafBits)) | (std::size_t(g >> drop) << kLeafBits) |
+               std::size_t(b >> drop);
+    }
+
+    static void Count(OctreeNode* leaf, BYTE r, BYTE g, BYTE b)
+    {
+        ++leaf->pixelCount;
+        leaf->redSum += r;
+        leaf->greenSum += g;
+        leaf->blueSum += b;
+    }
+
+    // The children of a node at this level are about to be freed: drop the
+    // keys under the node's path, which are the only ones that can name them.
+    void Forget(const OctreeNode* node, UINT level)
+    {
+        if (!m_leafOf || level + 1 > kLeafBits)
+            return;
+        const UINT span = kLeafBits - level;
+        const std::size_t r0 = std::size_t(node->red >> (8 - level)) << span;
+        const std::size_t g0 = std::size_t(node->green >> (8 - level)) << span;
+        const std::size_t b0 = std::size_t(node->blue >> (8 - level)) << span;
+        const std::size_t n = std::size_t(1) << span;
+        for (std::size_t r = r0; r < r0 + n; ++r)
+            for (std::size_t g = g0; g < g0 + n; ++g)
+                for (std::size_t b = b0; b < b0 + n; ++b)
+                    m_leafOf[(r << (2 * kLeafBits)) | (g << kLeafBits) | b] = nullptr;
+    }
+
     bool Insert(OctreeNode** slot, BYTE r, BYTE g, BYTE b, UINT level)
     {
         // Walk down iteratively: the tree is at most nine levels deep.
@@ -75,6 +134,9 @@ private:
                 if (!node)
                     return false;
                 node->isLeaf = level == m_depth;
+                node->red = r;
+                node->green = g;
+                node->blue = b;
                 if (node->isLeaf) {
                     ++m_leaves;
                 } else {
@@ -85,10 +147,9 @@ private:
             }
             OctreeNode* node = *slot;
             if (node->isLeaf) {
-                ++node->pixelCount;
-                node->redSum += r;
-                node->greenSum += g;
-                node->blueSum += b;
+                Count(node, r, g, b);
+                if (m_leafOf && level <= kLeafBits)
+                    m_leafOf[LeafKey(r, g, b)] = node;
                 return true;
             }
             const BYTE mask = kBranchMask[level];
@@ -122,6 +183,7 @@ private:
     }
 
     UINT m_depth;
+    OctreeNode** m_leafOf; // by LeafKey; null when it could not be had
     OctreeNode* m_root = nullptr;
     UINT m_leaves = 0;
     OctreeNode* m_reducible[9] = {};
@@ -221,6 +283,12 @@ HPALETTE OctreePaletteFromBitmap(HBITMAP section, UINT maxColours, UINT depth)
         };
         for (int row = 0; row < height; ++row) {
             const BYTE* p = bits + std::size_t(row) * std::size_t(rowBytes);
+            if (bitCount == 24) {
+                for (int x = 0; x < width; ++x, p += 3)
+                    if (!add(p[2], p[1], p[0]))
+                        return nullptr;
+                continue;
+            }
             for (int x = 0; x < width; ++x) {
                 BYTE r, g, b;
                 if (bitCount == 24) {
@@ -264,24 +332,29 @@ HPALETTE OctreePaletteFromDib(const BITMAPINFOHEADER* dib, UINT maxColours, UINT
 {
     if (!dib || dib->biSize != 40)
         return nullptr;
-    HDC screen = GetDC(nullptr);
-    void* bits = nullptr;
-    HBITMAP section =
-        CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!section) {
-        ReleaseDC(nullptr, screen);
-        return nullptr;
-    }
     const int bitCount = dib->biBitCount;
     DWORD tableEntries = 0;
     if (bitCount <= 8)
         tableEntries = dib->biClrUsed ? dib->biClrUsed : (1u << bitCount);
     else if (dib->biCompression == BI_BITFIELDS)
         tableEntries = 3; // the masks take the table's place
-    const BYTE* source = reinterpret_cast<const BYTE*>(dib) + 40 + 4 * tableEntries;
+    const std::size_t sourceOffset = 40 + 4 * std::size_t(tableEntries);
     const std::size_t rowBytes = (std::size_t(dib->biWidth) * dib->biPlanes * bitCount + 31) / 32 * 4;
     const std::size_t height = dib->biHeight < 0 ? std::size_t(-std::int64_t(dib->biHeight)) : std::size_t(dib->biHeight);
-    std::memcpy(bits, source, std::min(rowBytes * height, section->imageBytes));
+    // Rows of one plane are laid out as a section's: the section is made over
+    // them and only read. Other layouts are copied.
+    const bool inPlace = dib->biPlanes == 1;
+    HDC screen = GetDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, &bits,
+                                       inPlace ? const_cast<BITMAPINFOHEADER*>(dib) : nullptr,
+                                       static_cast<DWORD>(inPlace ? sourceOffset : 0));
+    if (!section) {
+        ReleaseDC(nullptr, screen);
+        return nullptr;
+    }
+    if (!inPlace)
+        std::memcpy(bits, reinterpret_cast<const BYTE*>(dib) + sourceOffset, std::min(rowBytes * height, section->imageBytes));
     if (bitCount <= 8) {
         HDC memory = CreateCompatibleDC(screen);
         HGDIOBJ old = SelectObject(memory, section);

@@ -1,6 +1,7 @@
 #include "gdi.h"
 
 #include "dc.h"
+#include "globalmem.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,8 @@ BOOL DeviceContext::StretchDibBits(int, int, int, int, const BITMAPINFOHEADER*, 
 
 DibSectionObject::~DibSectionObject()
 {
-    std::free(bits);
+    if (!borrowed)
+        std::free(bits);
     --g_liveSections;
 }
 
@@ -45,11 +47,11 @@ int LiveDibSectionCount()
     return g_liveSections;
 }
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bitsOut, HANDLE, DWORD)
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bitsOut, HANDLE memory, DWORD offset)
 {
     if (bitsOut)
         *bitsOut = nullptr;
-    if (!info || !DibSectionPossible(info->bmiHeader))
+    if (!info || !DibSectionPossible(info->bmiHeader) || (memory && offset % 4 != 0))
         return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int depth = h.biBitCount;
@@ -60,7 +62,12 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bitsOut, HAND
     if (!section)
         return nullptr;
     ++g_liveSections;
-    section->bits = static_cast<BYTE*>(std::calloc(image ? image : 1, 1));
+    if (memory) {
+        section->bits = static_cast<BYTE*>(memory) + offset;
+        section->borrowed = true;
+    } else {
+        section->bits = static_cast<BYTE*>(std::calloc(image ? image : 1, 1));
+    }
     if (!section->bits) {
         delete section;
         return nullptr;
@@ -404,20 +411,31 @@ private:
 
 // Exact nearest palette entry (squared RGB distance, lowest index on a tie),
 // accelerated by candidate lists per 16 x 16 x 16 cell of colour space and a
-// cache of every distinct colour already matched.
+// cache of every distinct colour already matched. The cache is laid out cell
+// by cell, so the near colours of a picture's neighbouring pixels share a few
+// pages and lines instead of spreading over all 32 MB of it.
 class NearestColour {
 public:
     explicit NearestColour(const std::vector<RGBQUAD>& table) : m_table(table)
     {
-        m_cache = static_cast<std::uint16_t*>(std::calloc(std::size_t(1) << 24, sizeof(std::uint16_t)));
+        m_cacheBlock = GlobalAlloc(GHND, (std::size_t(1) << 24) * sizeof(std::uint16_t));
+        m_cache = static_cast<std::uint16_t*>(GlobalLock(m_cacheBlock));
     }
-    ~NearestColour() { std::free(m_cache); }
+    ~NearestColour()
+    {
+        if (m_cacheBlock) {
+            GlobalUnlock(m_cacheBlock);
+            GlobalFree(m_cacheBlock);
+        }
+    }
     NearestColour(const NearestColour&) = delete;
     NearestColour& operator=(const NearestColour&) = delete;
 
     int Find(int r, int g, int b)
     {
-        const std::uint32_t key = (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
+        const std::uint32_t key = (std::uint32_t(r >> 4) << 20) | (std::uint32_t(g >> 4) << 16) |
+                                  (std::uint32_t(b >> 4) << 12) | (std::uint32_t(r & 15) << 8) |
+                                  (std::uint32_t(g & 15) << 4) | std::uint32_t(b & 15);
         if (m_cache && m_cache[key])
             return m_cache[key] - 1;
         const int index = Search(r, g, b);
@@ -474,6 +492,7 @@ private:
     }
 
     const std::vector<RGBQUAD>& m_table;
+    HGLOBAL m_cacheBlock = nullptr;
     std::uint16_t* m_cache = nullptr;
     std::vector<std::uint8_t> m_cells[4096];
     bool m_built[4096] = {};
@@ -490,6 +509,11 @@ void WriteRow(DibSectionObject& t, int row, const BYTE* bgr, NearestColour* near
         const int depth = t.header.biBitCount;
         const int perByte = 8 / depth;
         std::memset(p, 0, std::size_t(t.rowBytes));
+        if (depth == 8) {
+            for (int x = 0; x < width; ++x)
+                p[x] = BYTE(nearest->Find(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]));
+            break;
+        }
         for (int x = 0; x < width; ++x) {
             const int index = nearest->Find(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
             const int shift = (perByte - 1 - x % perByte) * depth;

@@ -25,6 +25,7 @@ struct DibSectionObject : GdiObject {
     DWORD masks[3] = {0, 0, 0};      // BI_BITFIELDS masks when given
     std::vector<RGBQUAD> colorTable; // 2^depth entries for depth <= 8
     BYTE* bits = nullptr;            // zero-initialised pixel rows
+    bool borrowed = false;           // bits belong to the caller's section memory
     std::size_t imageBytes = 0;
     int rowBytes = 0;
 };
@@ -64,7 +65,11 @@ constexpr DWORD SRCCOPY = 0x00CC0020;
 // Creates a DIB section from a BITMAPINFO (header, then masks for
 // BI_BITFIELDS or the colour table for depths up to 8). *bits receives the
 // pixel address. Returns null for an unsupported header or when memory runs
-// out; the pixels start zeroed.
+// out; the pixels start zeroed. With a non-null section the pixels are not
+// allocated: they are the memory at section + offset (offset a multiple of
+// 4), as a file mapping's view would give them. The caller owns that memory,
+// keeps it alive while the bitmap lives and frees it itself; its contents are
+// kept as they are.
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 BOOL DeleteObject(HGDIOBJ object);

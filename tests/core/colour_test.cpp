@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <array>
 #include <cstdlib>
 #include <random>
@@ -349,4 +351,178 @@ TEST(Octree, UnsupportedDepthsGiveNoPalette)
         std::memcpy(block.data(), &h, 40);
         EXPECT_EQ(OctreePaletteFromDib(reinterpret_cast<BITMAPINFOHEADER*>(block.data()), 256, 8), nullptr) << bits;
     }
+}
+
+namespace {
+
+// The octree as plainly as it can be written: every pixel walks from the
+// root, the deepest level's newest node is merged first, leaves are read in
+// child order. The quantizer must give exactly this palette.
+class PlainOctree {
+public:
+    explicit PlainOctree(UINT limit) : m_limit(limit) {}
+
+    void Add(int r, int g, int b)
+    {
+        std::unique_ptr<Node>* slot = &m_root;
+        for (int level = 0;; ++level) {
+            if (!*slot) {
+                *slot = std::make_unique<Node>();
+                (*slot)->leaf = level == 8;
+                if ((*slot)->leaf)
+                    ++m_leaves;
+                else
+                    m_reducible[level].push_back(slot->get());
+            }
+            Node* n = slot->get();
+            if (n->leaf) {
+                ++n->count;
+                n->sum[0] += unsigned(r);
+                n->sum[1] += unsigned(g);
+                n->sum[2] += unsigned(b);
+                break;
+            }
+            const int bit = 7 - level;
+            slot = &n->child[((r >> bit) & 1) << 2 | ((g >> bit) & 1) << 1 | ((b >> bit) & 1)];
+        }
+        while (m_leaves > m_limit) {
+            int level = 7;
+            while (level > 0 && m_reducible[level].empty())
+                --level;
+            Node* n = m_reducible[level].back();
+            m_reducible[level].pop_back();
+            for (auto& c : n->child)
+                if (c) {
+                    n->count += c->count;
+                    for (int i = 0; i < 3; ++i)
+                        n->sum[i] += c->sum[i];
+                    c.reset();
+                    --m_leaves;
+                }
+            n->leaf = true;
+            ++m_leaves;
+        }
+    }
+
+    std::vector<std::array<int, 3>> Palette() const
+    {
+        std::vector<std::array<int, 3>> out;
+        Collect(m_root.get(), out);
+        return out;
+    }
+
+private:
+    struct Node {
+        bool leaf = false;
+        unsigned count = 0;
+        unsigned sum[3] = {0, 0, 0};
+        std::unique_ptr<Node> child[8];
+    };
+    static void Collect(const Node* n, std::vector<std::array<int, 3>>& out)
+    {
+        if (!n)
+            return;
+        if (n->leaf) {
+            out.push_back({{int(n->sum[0] / n->count), int(n->sum[1] / n->count), int(n->sum[2] / n->count)}});
+            return;
+        }
+        for (const auto& c : n->child)
+            Collect(c.get(), out);
+    }
+    UINT m_limit;
+    UINT m_leaves = 0;
+    std::unique_ptr<Node> m_root;
+    std::vector<Node*> m_reducible[8];
+};
+
+} // namespace
+
+TEST(Octree, SameAsThePlainWalkWhateverTheMergesFree)
+{
+    // Pictures whose merges reach the top levels while most pixels land in
+    // leaves a few levels down: uniform noise under small limits, tight
+    // clusters that later spread out, and a noisy gradient under 236.
+    std::mt19937 rng(11);
+    struct Case {
+        int kind;
+        UINT limit;
+    };
+    for (const Case c : {Case{0, 2}, Case{0, 8}, Case{0, 64}, Case{1, 8}, Case{1, 236}, Case{2, 16}, Case{2, 236}}) {
+        const int w = 97, h = 61;
+        std::vector<std::array<int, 3>> px;
+        for (int i = 0; i < w * h; ++i) {
+            const int x = i % w, y = i / w;
+            if (c.kind == 0) {
+                px.push_back({{int(rng() % 256), int(rng() % 256), int(rng() % 256)}});
+            } else if (c.kind == 1) {
+                // A few clusters first, then the whole cube.
+                const int spread = i < w * h / 2 ? 6 : 256;
+                const int centre = int(i / 700 % 5) * 50;
+                px.push_back({{(centre + int(rng() % spread)) & 255, (centre * 3 + int(rng() % spread)) & 255,
+                               (255 - centre + int(rng() % spread)) & 255}});
+            } else {
+                px.push_back({{(x * 2 + int(rng() % 17)) & 255, (y * 4 + int(rng() % 17)) & 255, (x + y + int(rng() % 9)) & 255}});
+            }
+        }
+        PlainOctree plain(c.limit);
+        // The quantizer walks the stored rows: bottom row first.
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x) {
+                const auto& p = px[std::size_t(y * w + x)];
+                plain.Add(p[0], p[1], p[2]);
+            }
+        HGLOBAL dib = Make24(w, h, px);
+        HPALETTE made = OctreePaletteFromDib(static_cast<BITMAPINFOHEADER*>(GlobalLock(dib)), c.limit, 8);
+        ASSERT_NE(made, nullptr);
+        std::vector<std::array<int, 3>> got;
+        for (const auto& e : Entries(made))
+            got.push_back({{e.peRed, e.peGreen, e.peBlue}});
+        EXPECT_EQ(got, plain.Palette()) << "kind " << c.kind << " limit " << c.limit;
+        DeleteObject(made);
+        GlobalUnlock(dib);
+        FreeDib(dib);
+    }
+}
+
+TEST(Dib, SectionOverCallerMemoryKeepsItAndLeavesItToTheCaller)
+{
+    std::vector<std::uint32_t> memory(1 + 4 * 2, 0x5A5A5A5Au); // one word ahead, then 4 x 2 pixels of 32 bits
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = 4;
+    info.bmiHeader.biHeight = 2;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    const int live = LiveDibSectionCount();
+    void* bits = nullptr;
+    HBITMAP s = CreateDIBSection(GetDC(nullptr), &info, DIB_RGB_COLORS, &bits, memory.data(), 4);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(bits, memory.data() + 1);
+    EXPECT_EQ(static_cast<std::uint32_t*>(bits)[0], 0x5A5A5A5Au) << "the contents stay as they were";
+    static_cast<std::uint32_t*>(bits)[7] = 7;
+    EXPECT_EQ(memory[8], 7u);
+    EXPECT_EQ(CreateDIBSection(GetDC(nullptr), &info, DIB_RGB_COLORS, &bits, memory.data(), 2), nullptr)
+        << "an offset off a 4-byte boundary";
+    DeleteObject(s); // the vector still owns the memory: a free here would be caught as a double free
+    EXPECT_EQ(LiveDibSectionCount(), live);
+}
+
+TEST(Dib, ConversionFromAShortBlockReadsOnlyWhatItHolds)
+{
+    // A header promising 64 x 64 pixels over a block that holds one row.
+    HGLOBAL block = GlobalAlloc(GHND, 40 + 64 * 3);
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+    h->biSize = 40;
+    h->biWidth = 64;
+    h->biHeight = 64;
+    h->biPlanes = 1;
+    h->biBitCount = 24;
+    std::memset(DibBits(h), 200, 64 * 3);
+    GlobalUnlock(block);
+    HPALETTE halftone = CreateHalftonePalette(nullptr);
+    HGLOBAL eight = ConvertDib(block, 8, halftone);
+    ASSERT_NE(eight, nullptr);
+    FreeDib(eight);
+    DeleteObject(halftone);
+    FreeDib(block);
 }

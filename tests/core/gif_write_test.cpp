@@ -209,6 +209,9 @@ TEST(GifWrite, TrueColourIsQuantizedUnderTheWaitCursor)
     EXPECT_GE(begins, 1);
     EXPECT_EQ(begins, ends);
     EXPECT_EQ(source.GetBitCount(), 24); // the caller's CDib is untouched
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(PixelOf(source, x, y), px[std::size_t(y * w + x)]);
 
     const Bytes file = ReadFileBytes(dir.File("f.gif"));
     ASSERT_GT(file.size(), kDataStart);
