@@ -6,7 +6,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libqt6printsupport6
 libjpeg62-turbo-dev libjpeg-turbo-progs libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei xvfb xauth x11-apps
 imagemagick netpbm time desktop-file-utils appstream clang libclang-rt-14-dev
-gifsicle giflib-tools feh xdotool x11-utils"
+gifsicle giflib-tools libvips-tools feh xdotool x11-utils"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
