@@ -7,15 +7,99 @@
 #include "picture/picture.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <tmmintrin.h>
+#define KORVEX_PCX_SSSE3 1
+#endif
+
 namespace {
 
 constexpr std::size_t kHeader = 128;
 constexpr std::size_t kEndPalette = 769;
+
+// Which of 64 bytes are flag bytes (0xC0 and above): bit i for in[i].
+std::uint64_t HighBytes(const BYTE* in)
+{
+#if defined(__SSE2__)
+    const __m128i top = _mm_set1_epi8(static_cast<char>(0xC0));
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * k));
+        const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top), top)));
+        mask |= std::uint64_t(bits) << (16 * k);
+    }
+    return mask;
+#else
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i)
+        mask |= std::uint64_t(in[i] >= 0xC0) << i;
+    return mask;
+#endif
+}
+
+#if defined(KORVEX_PCX_SSSE3)
+// Three planes of 16 bytes give 48 bytes of B, G, R: output byte k of the
+// three vectors is byte k / 3 of plane k % 3 (blue first).
+struct InterleaveMasks {
+    alignas(16) BYTE select[3][3][16];
+    InterleaveMasks()
+    {
+        for (int v = 0; v < 3; ++v)
+            for (int plane = 0; plane < 3; ++plane)
+                for (int k = 0; k < 16; ++k) {
+                    const int at = 16 * v + k;
+                    select[v][plane][k] = BYTE(at % 3 == plane ? at / 3 : 0x80);
+                }
+    }
+};
+
+__attribute__((target("ssse3"))) int InterleaveSsse3(BYTE* bgr, const BYTE* r, const BYTE* g, const BYTE* b, int width)
+{
+    static const InterleaveMasks masks;
+    __m128i m[3][3];
+    for (int v = 0; v < 3; ++v)
+        for (int plane = 0; plane < 3; ++plane)
+            m[v][plane] = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.select[v][plane]));
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + x));
+        const __m128i vg = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + x));
+        const __m128i vr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + x));
+        for (int v = 0; v < 3; ++v) {
+            const __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(vb, m[v][0]), _mm_shuffle_epi8(vg, m[v][1])),
+                                             _mm_shuffle_epi8(vr, m[v][2]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 3 * std::size_t(x) + 16 * std::size_t(v)), out);
+        }
+    }
+    return x;
+}
+#endif
+
+// A row of 24-bit pixels from its red, green and blue planes.
+void InterleavePlanes(BYTE* bgr, const BYTE* r, const BYTE* g, const BYTE* b, int width)
+{
+    int x = 0;
+#if defined(KORVEX_PCX_SSSE3)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3)
+        x = InterleaveSsse3(bgr, r, g, b, width);
+#endif
+    for (; x < width; ++x) {
+        bgr[3 * x] = b[x];
+        bgr[3 * x + 1] = g[x];
+        bgr[3 * x + 2] = r[x];
+    }
+}
 
 // Run-length decoder that carries a run across row ends, as the writers
 // intend. Each call fills `n` bytes; what the data does not reach is zero
@@ -33,12 +117,17 @@ public:
             o = count;
             m_pending -= count;
         }
-        // One byte at a time: photographs are mostly literals and single
-        // escaped bytes, where a plain store beats any call.
         const BYTE* in = m_in;
         const std::size_t length = m_length;
         std::size_t pos = m_pos;
         while (o < n && pos < length) {
+            if (length - pos >= kBlockReach && n - o >= 2 * kCopy) {
+                const std::size_t before = pos;
+                Block(pos, out, o, n);
+                if (pos != before)
+                    continue;
+            }
+            // One token at a time near the ends of the row and of the data.
             const BYTE b = in[pos];
             if (b < 0xC0) {
                 out[o++] = b;
@@ -57,10 +146,7 @@ public:
                 m_value = value;
                 count = n - o;
             }
-            if (count == 1)
-                out[o] = value;
-            else
-                std::memset(out + o, value, count);
+            std::memset(out + o, value, count);
             o += count;
         }
         m_pos = pos;
@@ -72,6 +158,49 @@ public:
     bool Exhausted() const { return m_pending == 0 && m_pos >= m_length; }
 
 private:
+    static constexpr std::size_t kBlock = 64;
+    static constexpr std::size_t kCopy = 16;
+    // Input a block may read: its own bytes, the value of a run at its last
+    // byte and a whole copy from its last literal.
+    static constexpr std::size_t kBlockReach = kBlock + kCopy + 1;
+
+    // The 64 bytes at pos, taken a stretch of literals and then one run at a
+    // time: where the next flag byte stands comes from a mask of all of them,
+    // the literals before it move 16 at a time and a run stores 8 copies of
+    // its value, so the mix of literals and runs costs little guessing.
+    // Stops at a stretch or run that would not fit the row with that much to
+    // spare; the caller goes on from there one byte at a time.
+    void Block(std::size_t& pos, BYTE* out, std::size_t& o, std::size_t n) const
+    {
+        const BYTE* block = m_in + pos;
+        const std::uint64_t high = HighBytes(block);
+        std::size_t p = 0;
+        while (p < kBlock) {
+            const std::size_t span =
+                std::min<std::size_t>(kBlock - p, static_cast<std::size_t>(std::countr_zero(high >> p)));
+            if (n - o < span + kCopy)
+                break;
+            std::memcpy(out + o, block + p, kCopy);
+            if (span > kCopy)
+                std::memcpy(out + o + kCopy, block + p + kCopy, span - kCopy);
+            o += span;
+            p += span;
+            if (p >= kBlock)
+                break;
+            const std::size_t count = block[p] & 0x3F;
+            const BYTE value = block[p + 1];
+            if (n - o < count + 8)
+                break;
+            const std::uint64_t eight = value * 0x0101010101010101ull;
+            std::memcpy(out + o, &eight, sizeof eight);
+            if (count > 8)
+                std::memset(out + o, value, count);
+            o += count;
+            p += 2;
+        }
+        pos += p;
+    }
+
     const BYTE* m_in;
     std::size_t m_length;
     std::size_t m_pos = 0;
@@ -135,12 +264,7 @@ int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
         if (depth == 24) {
             const BYTE* r = line.get();
             const BYTE* g = r + bytesPerLine;
-            const BYTE* b = g + bytesPerLine;
-            for (int x = 0; x < width; ++x) {
-                row[3 * x] = b[x];
-                row[3 * x + 1] = g[x];
-                row[3 * x + 2] = r[x];
-            }
+            InterleavePlanes(row, r, g, g + bytesPerLine, width);
         } else if (planes > 1) {
             // Plane p gives bit p of each pixel's colour index.
             for (int x = 0; x < width; ++x) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -83,6 +84,90 @@ TEST(Pcx, TwentyFourBitPlanesRecombine)
     EXPECT_EQ(p.GetBitCount(), 24);
     EXPECT_EQ(Rgb(p, 0, 0), (std::array<int, 3>{10, 20, 30}));
     EXPECT_EQ(Rgb(p, 1, 0), (std::array<int, 3>{11, 21, 31}));
+}
+
+namespace {
+
+// The run-length rule read one byte after another, over the whole image's
+// rows as one stream; what the data does not reach is zero.
+Bytes PlainRunDecode(const Bytes& data, std::size_t total)
+{
+    Bytes out;
+    for (std::size_t i = 0; i < data.size() && out.size() < total;) {
+        if (data[i] < 0xC0) {
+            out.push_back(data[i++]);
+        } else if (i + 1 < data.size()) {
+            out.insert(out.end(), data[i] & 0x3F, data[i + 1]);
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    out.resize(total, 0);
+    return out;
+}
+
+// A photograph's mix of tokens, with long runs and empty ones among them.
+Bytes RandomRuns(std::mt19937& rng, std::size_t tokens)
+{
+    Bytes data;
+    for (std::size_t t = 0; t < tokens; ++t) {
+        const unsigned kind = rng() % 100;
+        if (kind < 70) {
+            data.push_back(std::uint8_t(rng() % 0xC0));
+        } else if (kind < 85) {
+            data.push_back(0xC1);
+            data.push_back(std::uint8_t(rng()));
+        } else if (kind < 97) {
+            data.push_back(std::uint8_t(0xC2 + rng() % 7));
+            data.push_back(std::uint8_t(rng()));
+        } else {
+            data.push_back(std::uint8_t(0xC0 + rng() % 64)); // 0 to 63 copies
+            data.push_back(std::uint8_t(rng()));
+        }
+    }
+    return data;
+}
+
+} // namespace
+
+TEST(Pcx, LongStreamsDecodeAsTheByteByByteRuleSays)
+{
+    // Rows long enough for the decoder's wide path, runs across row ends,
+    // flags at every offset, and streams cut anywhere, even inside a run.
+    std::mt19937 rng(5);
+    for (const int width : {1, 15, 16, 17, 63, 100, 333}) {
+        for (const bool full : {true, false}) {
+            const int height = 9;
+            const int bpl = width + (width % 2);
+            const std::size_t total = std::size_t(3) * bpl * height;
+            Bytes data = RandomRuns(rng, total);
+            if (!full)
+                data.resize(rng() % data.size());
+            const Bytes want = PlainRunDecode(data, total);
+            const Bytes file = Cat(PcxHeader(5, 8, 3, width, height, bpl), data);
+            CPicture p;
+            ASSERT_EQ(p.ReadPcx(file.data(), file.size(), 1), 1) << width;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t at = std::size_t(3) * bpl * y + x;
+                    ASSERT_EQ(Rgb(p, x, y), (std::array<int, 3>{want[at], want[at + bpl], want[at + 2 * bpl]}))
+                        << "width " << width << (full ? "" : " cut") << " at " << x << "," << y;
+                }
+
+            // One plane of 8 bits: the same stream before the end palette.
+            const std::size_t total8 = std::size_t(bpl) * height;
+            const Bytes want8 = PlainRunDecode(data, total8);
+            Bytes palette(769, 0);
+            palette[0] = 0x0C;
+            const Bytes file8 = Cat(Cat(PcxHeader(5, 8, 1, width, height, bpl), data), palette);
+            CPicture q;
+            ASSERT_EQ(q.ReadPcx(file8.data(), file8.size(), 1), 1);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(q.GetRow(height - 1 - y)[x], want8[std::size_t(bpl) * y + x]) << width << " " << x << "," << y;
+        }
+    }
 }
 
 TEST(Pcx, MonochromeAndPlanarSixteenColours)
