@@ -414,13 +414,13 @@ int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality)
         dib = m_pDib;
     if (!dib || dib->IsEmpty())
         return 0;
-    // A 24-bit picture is read where it stands; others are converted on a
-    // copy, since the source may be the picture on screen.
+    // A 24-bit picture is read where it stands; others are converted into a
+    // new block, since the source may be the picture on screen.
     CDib converted;
     HGLOBAL handle = dib->GetHandle();
     if (dib->GetBitCount() != 24) {
-        HGLOBAL copy = CopyDibHandle(handle);
-        if (!copy || !converted.Attach(copy) || !converted.ConvertBitCount(24))
+        HGLOBAL rgb = ConvertDib(handle, 24, nullptr);
+        if (!rgb || !converted.Attach(rgb))
             return 0;
         handle = converted.GetHandle();
     }

@@ -337,14 +337,17 @@ int CPicture::WritePcx(const std::string& path, CDib* dib)
 {
     if (!dib || dib->IsEmpty())
         return 0;
-    HGLOBAL copy = CopyDibHandle(dib->GetHandle());
-    if (!copy)
-        return 0;
-    CDib work;
-    work.Attach(copy);
-    if (work.GetBitCount() != 8 && !work.ConvertBitCount(8))
-        return 0;
-    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(work.GetHandle()));
+    // The source may be the picture on screen: it is only read, and a picture
+    // of another depth is converted into a new block.
+    CDib converted;
+    HGLOBAL handle = dib->GetHandle();
+    if (dib->GetBitCount() != 8) {
+        HGLOBAL eight = ConvertDib(handle, 8, nullptr);
+        if (!eight || !converted.Attach(eight))
+            return 0;
+        handle = converted.GetHandle();
+    }
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(handle));
     if (!h)
         return 0;
     const int width = DibWidth(h);
@@ -368,7 +371,7 @@ int CPicture::WritePcx(const std::string& path, CDib* dib)
 
     SafeFile file;
     if (!file.Open(path)) {
-        GlobalUnlock(work.GetHandle());
+        GlobalUnlock(handle);
         return 0;
     }
     file.Write(header, sizeof header);
@@ -388,6 +391,6 @@ int CPicture::WritePcx(const std::string& path, CDib* dib)
         palette[3 + 3 * i] = table[i].rgbBlue;
     }
     file.Write(palette, sizeof palette);
-    GlobalUnlock(work.GetHandle());
+    GlobalUnlock(handle);
     return file.Commit() ? 1 : 0;
 }

@@ -279,6 +279,8 @@ TEST(Pcx, WriterRunsPaletteAndDepth)
     ASSERT_EQ(deep.LoadFile(dir.File("deep.bmp"), 1, 0), 1);
     deep.MarkBitsBorrowed();
     ASSERT_EQ(SavePicture(deep, dir.File("deep.pcx"), PictureFormat::Pcx), 1);
+    EXPECT_EQ(deep.GetBitCount(), 24) << "the picture saved is only read";
+    EXPECT_EQ(Rgb(deep, 0, 0), (std::array<int, 3>{255, 0, 0}));
     CPicture back;
     ASSERT_EQ(back.LoadFile(dir.File("deep.pcx"), 1, 0), 1);
     EXPECT_EQ(back.GetBitCount(), 8);
