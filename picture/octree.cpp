@@ -93,11 +93,16 @@ private:
     static constexpr UINT kLeafBits = 5;
     static constexpr std::size_t kLeafKeys = std::size_t(1) << (3 * kLeafBits);
 
+    // The key of the top kLeafBits bits of each channel.
+    static std::size_t PackKey(std::size_t r, std::size_t g, std::size_t b)
+    {
+        return (r << (2 * kLeafBits)) | (g << kLeafBits) | b;
+    }
+
     static std::size_t LeafKey(BYTE r, BYTE g, BYTE b)
     {
         constexpr int drop = 8 - int(kLeafBits);
-        return (std::size_t(r >> drop) << (2 * kLeafBits)) | (std::size_t(g >> drop) << kLeafBits) |
-               std::size_t(b >> drop);
+        return PackKey(std::size_t(r >> drop), std::size_t(g >> drop), std::size_t(b >> drop));
     }
 
     static void Count(OctreeNode* leaf, BYTE r, BYTE g, BYTE b)
@@ -122,7 +127,7 @@ private:
         for (std::size_t r = r0; r < r0 + n; ++r)
             for (std::size_t g = g0; g < g0 + n; ++g)
                 for (std::size_t b = b0; b < b0 + n; ++b)
-                    m_leafOf[(r << (2 * kLeafBits)) | (g << kLeafBits) | b] = nullptr;
+                    m_leafOf[PackKey(r, g, b)] = nullptr;
     }
 
     bool Insert(OctreeNode** slot, BYTE r, BYTE g, BYTE b, UINT level)
