@@ -9,7 +9,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
 . "$ROOT/bench/lib.sh"
 for tool in djpeg giftopnm /usr/bin/time; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "missing peer: $tool (scripts/install-deps.sh)" >&2; exit 1; }
+  command -v "$tool" >/dev/null 2>&1 || { echo "missing peer: $tool (scripts/install-peers.sh)" >&2; exit 1; }
 done
 [ -x /usr/bin/convert ] || command -v convert >/dev/null 2>&1 || { echo "missing peer: convert" >&2; exit 1; }
 if [ ! -x "$BUILD/tools/korvex-convert" ] || [ ! -x "$BUILD/tools/samplegen/korvex-samplegen" ]; then

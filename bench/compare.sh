@@ -7,7 +7,7 @@
 # peer measured back to back in the same run; the table is Markdown, the
 # goals follow it. Exits non-zero when a peer is missing or fails.
 #   bench/compare.sh [BUILD_DIR]        (RUNS=N to change the repeats)
-# Peers come from scripts/install-deps.sh. Takes about 10 minutes on 2 cores.
+# Peers come from scripts/install-peers.sh. Takes about 10 minutes on 2 cores.
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
@@ -22,7 +22,7 @@ done
 [ -x /usr/bin/convert ] || missing="$missing convert(ImageMagick)"
 [ -x /usr/bin/time ] || missing="$missing /usr/bin/time"
 if [ -n "$missing" ]; then
-  echo "missing peer:$missing (scripts/install-deps.sh installs them)" >&2
+  echo "missing peer:$missing (scripts/install-peers.sh installs them)" >&2
   exit 1
 fi
 HAVE_GIFLIB=0
