@@ -1,0 +1,31 @@
+"""Started with a picture's path: the caption names it, the picture is
+fitted to the window it finally has and centred in it."""
+import korvex_e2e as k
+
+RED = (255, 0, 0)
+
+
+def run(s):
+    path = s.folder("pics") + "/wide.bmp"
+    k.framed_picture(path, 2000, 1500, RED)
+    wid = s.start_korvex(path)
+    s.wait_title(wid, "wide.bmp - " + k.APP_TITLE)
+    check_fitted(s, wid, 2000, 1500, RED)
+
+
+def check_fitted(s, wid, width, height, inside):
+    outer, inner, img = s.wait_picture(wid, inside)
+    x, y, w, h = s.geometry(wid)
+    shown_w, shown_h = outer[2] - outer[0], outer[3] - outer[1]
+    k.check(abs(shown_w * height - shown_h * width) <= 2 * width,
+            "the picture is shown %dx%d, not in its proportions %dx%d (cut by the window?)"
+            % (shown_w, shown_h, width, height))
+    left, right = outer[0] - x, x + w - outer[2]
+    with s.fault("issue 19 point 11"):
+        k.check(abs(left - right) <= 2, "the picture is not centred across: %d px left, %d px right" % (left, right))
+        # No scroll bar: the background at the far right looks like the
+        # background at the far left.
+        mid = (outer[1] + outer[3]) // 2
+        k.check(img.pixel(x + w - 6, mid) == img.pixel(x + 6, mid),
+                "something other than background at the right edge (a scroll bar?): %s"
+                % (img.pixel(x + w - 6, mid),))

@@ -1,0 +1,655 @@
+#!/usr/bin/env python3
+"""Drives the installed korvex from outside, as a person would.
+
+Each journey gets its own X server (Xvfb, 1920x1080x24, display picked by the
+server itself) with openbox, an isolated HOME and XDG folders, and the viewer
+started from the install prefix. Keys and clicks go through xdotool, windows
+are found by title, results are read back from the screen (import), from
+window properties (xprop, xwininfo) and from the file system.
+
+    korvex_e2e.py JOURNEY          run tests/e2e/journeys/JOURNEY.py
+
+Exit codes: 0 passed, 1 failed, 77 skipped (no X server, or a fault listed in
+KNOWN_FAULTS that has not been mended yet).
+"""
+
+import collections
+import contextlib
+import ctypes
+import ctypes.util
+import importlib.util
+import os
+import re
+import select
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Faults that journeys catch and that are not mended on this branch yet. A
+# failed check inside `session.fault(id)` with an id listed here ends the
+# journey as skipped, with the id printed; remove an id when its fix lands.
+KNOWN_FAULTS = {
+}
+
+APP_TITLE = "Tobble"          # the application part of every caption
+UNTITLED = "无标题"
+
+
+class Skipped(Exception):
+    pass
+
+
+class KnownFault(Exception):
+    pass
+
+
+class JourneyTimeout(Exception):
+    pass
+
+
+def fail(message):
+    raise AssertionError(message)
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def wait_until(predicate, timeout, what, interval=0.05):
+    """Polls `predicate` until it returns a true value; fails after `timeout` s."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            fail("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+# --- pictures -------------------------------------------------------------
+
+class Image:
+    """An RGB picture of the screen area whose top-left corner is (ox, oy);
+    coordinates passed to its methods are screen coordinates."""
+
+    def __init__(self, width, height, data, ox=0, oy=0):
+        self.width, self.height, self.data, self.ox, self.oy = width, height, data, ox, oy
+
+    @classmethod
+    def from_ppm(cls, blob):
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while blob[pos:pos + 1].isspace():
+                pos += 1
+            if blob[pos:pos + 1] == b"#":
+                pos = blob.index(b"\n", pos)
+                continue
+            end = pos
+            while not blob[end:end + 1].isspace():
+                end += 1
+            fields.append(blob[pos:end])
+            pos = end
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            fail("unexpected picture format %r" % fields)
+        w, h = int(fields[1]), int(fields[2])
+        return cls(w, h, blob[pos + 1:pos + 1 + w * h * 3])
+
+    @classmethod
+    def from_gray(cls, width, height, gray):
+        rgb = bytearray(width * height * 3)
+        rgb[0::3] = rgb[1::3] = rgb[2::3] = gray
+        return cls(width, height, bytes(rgb))
+
+    def area(self):
+        return (self.ox, self.oy, self.ox + self.width, self.oy + self.height)
+
+    def pixel(self, x, y):
+        i = ((y - self.oy) * self.width + x - self.ox) * 3
+        return tuple(self.data[i:i + 3])
+
+    def row(self, y, x0=None, x1=None):
+        x0 = self.ox if x0 is None else x0
+        x1 = self.ox + self.width if x1 is None else x1
+        i = (y - self.oy) * self.width * 3
+        raw = self.data[i + (x0 - self.ox) * 3:i + (x1 - self.ox) * 3]
+        return [tuple(raw[k:k + 3]) for k in range(0, len(raw), 3)]
+
+    def bbox(self, colour, region=None):
+        """Bounding box (x0, y0, x1, y1), ends exclusive, of the pixels of
+        exactly `colour` inside `region`; None when there are none."""
+        rx0, ry0, rx1, ry1 = clip(region or self.area(), self.area())
+        needle = bytes(colour)
+        left, right, top, bottom = None, None, None, None
+        for y in range(ry0, ry1):
+            base = (y - self.oy) * self.width * 3
+            raw = self.data[base + (rx0 - self.ox) * 3:base + (rx1 - self.ox) * 3]
+            i = raw.find(needle)
+            while i >= 0 and i % 3:
+                i = raw.find(needle, i + 1)
+            if i < 0:
+                continue
+            j = raw.rfind(needle)
+            while j % 3:
+                j = raw.rfind(needle, 0, j + 2)
+            x0, x1 = rx0 + i // 3, rx0 + j // 3 + 1
+            left = x0 if left is None else min(left, x0)
+            right = x1 if right is None else max(right, x1)
+            top = y if top is None else top
+            bottom = y + 1
+        return None if top is None else (left, top, right, bottom)
+
+    def count(self, match, region):
+        x0, y0, x1, y1 = region
+        return sum(1 for y in range(y0, y1) for p in self.row(y, x0, x1) if match(p))
+
+
+def clip(a, b):
+    return (max(a[0], b[0]), max(a[1], b[1]), min(a[2], b[2]), min(a[3], b[3]))
+
+
+def near(colour, tolerance=24):
+    return lambda p: all(abs(a - b) <= tolerance for a, b in zip(p, colour))
+
+
+def write_bmp(path, width, height, paint):
+    """Writes a 24-bit BMP; `paint(y)` returns the top-down row y as bytes
+    in R, G, B order (3 * width bytes)."""
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        rgb = paint(y)
+        bgr = bytearray(rgb)
+        bgr[0::3], bgr[2::3] = rgb[2::3], rgb[0::3]
+        rows.append(bytes(bgr) + b"\0" * (stride - width * 3))
+    pixels = b"".join(rows)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
+BORDER = (0, 0, 255)
+
+
+def framed_picture(path, width, height, inside, border=BORDER, edge=16):
+    """A picture of one colour with a border `edge` pixels wide: its outline
+    is easy to find on screen."""
+    b, c = bytes(border), bytes(inside)
+    full = b * width
+    mid = b * edge + c * (width - 2 * edge) + b * edge
+    write_bmp(path, width, height, lambda y: full if y < edge or y >= height - edge else mid)
+
+
+def luminance(p):
+    return (p[0] * 3 + p[1] * 6 + p[2]) // 10
+
+
+def menu_items(img, rect):
+    x0, y0, x1, y1 = rect
+    x0, x1 = x0 + 3, x1 - 3
+    rows = [img.row(y, x0, x1) for y in range(y0 + 2, y1 - 2)]
+    modes = [collections.Counter(r).most_common(1)[0][0] for r in rows]
+    background = collections.Counter(modes).most_common(1)[0][0]
+    bands, current = [], None
+    for n, (row, mode) in enumerate(zip(rows, modes)):
+        ref = luminance(mode)
+        lum = [luminance(p) for p in row]
+        ink = [i for i, v in enumerate(lum) if abs(v - ref) > 40]
+        if not ink:
+            if current and (n - current["last"] > 2 or mode != current["mode"]):
+                current = None
+            continue
+        if current is None or mode != current["mode"]:
+            current = {"top": n, "last": n, "mode": mode, "lums": [], "rows": []}
+            bands.append(current)
+        current["last"] = n
+        current["lums"] += [lum[i] for i in ink]
+        current["rows"].append(ink)
+    bands = [b for b in bands if b["last"] - b["top"] >= 4]
+    # The text column starts where most items start; ink left of it is a
+    # check mark (or an empty check box).
+    starts = sorted(min(i for row in b["rows"] for i in row) for b in bands)
+    text_left = starts[len(starts) // 2] if starts else 0
+    items = []
+    for b in bands:
+        highlighted = b["mode"] != background
+        enabled = max(b["lums"]) > 200 if highlighted else min(b["lums"]) < 100
+        marked = any(i < text_left - 3 for row in b["rows"] for i in row)
+        items.append({"top": y0 + 2 + b["top"], "bottom": y0 + 3 + b["last"], "enabled": enabled,
+                      "marked": marked, "highlighted": highlighted})
+    return items
+
+
+class _XImage(ctypes.Structure):
+    _fields_ = ([(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")] +
+                [("data", ctypes.c_void_p)] +
+                [(n, ctypes.c_int) for n in ("byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad",
+                                             "depth", "bytes_per_line", "bits_per_pixel")])
+
+
+class ScreenReader:
+    """Reads screen pixels straight from the X server (libX11 through
+    ctypes): many times cheaper than starting a screenshot program for each
+    look. Saved screenshots still come from ImageMagick's import."""
+
+    def __init__(self, display):
+        name = ctypes.util.find_library("X11")
+        if not name:
+            raise Skipped("libX11 is not installed")
+        lib = self.lib = ctypes.CDLL(name)
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        lib.XGetImage.restype = ctypes.POINTER(_XImage)
+        lib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        lib.XDestroyImage.argtypes = [ctypes.POINTER(_XImage)]
+        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = lib.XOpenDisplay(display.encode())
+        if not self.display:
+            fail("cannot open display " + display)
+        self.root = lib.XDefaultRootWindow(self.display)
+
+    def grab(self, region):
+        x0, y0, x1, y1 = region
+        w, h = x1 - x0, y1 - y0
+        ximage = self.lib.XGetImage(self.display, self.root, x0, y0, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+        if not ximage:
+            fail("could not read the screen at %s" % (region,))
+        try:
+            im = ximage.contents
+            if im.bits_per_pixel != 32:
+                fail("unexpected screen format: %d bits per pixel" % im.bits_per_pixel)
+            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
+        finally:
+            self.lib.XDestroyImage(ximage)
+        if im.bytes_per_line != w * 4:
+            raw = b"".join(raw[y * im.bytes_per_line:y * im.bytes_per_line + w * 4] for y in range(h))
+        rgb = bytearray(w * h * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
+        return Image(w, h, bytes(rgb), x0, y0)
+
+    def close(self):
+        if self.display:
+            self.lib.XCloseDisplay(self.display)
+            self.display = None
+
+
+# --- the desktop and the program ------------------------------------------
+
+def _tool(name):
+    path = shutil.which(name)
+    if not path:
+        raise Skipped("%s is not installed" % name)
+    return path
+
+
+class Session:
+    """One journey: an X server with a window manager, a private home and
+    the viewer. Every process started here is ended by its id."""
+
+    def __init__(self, name, work):
+        self.name = name
+        self.work = work
+        self.procs = []
+        self.app = None
+        self.app_log = os.path.join(work, "korvex.log")
+        self.faults_seen = []
+        self.reader = None
+        self.prefix = os.environ.get("KORVEX_E2E_PREFIX", "")
+        self.home = os.path.join(work, "home")
+        self.env = self._isolated_env()
+
+    def _isolated_env(self):
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER",
+                            "XDG_SESSION_TYPE", "QT_QPA_PLATFORM", "QT_SCALE_FACTOR", "XAUTHORITY")}
+        dirs = {"HOME": "home", "XDG_CONFIG_HOME": "home/.config", "XDG_DATA_HOME": "home/.local/share",
+                "XDG_CACHE_HOME": "home/.cache", "XDG_RUNTIME_DIR": "runtime"}
+        for key, sub in dirs.items():
+            path = os.path.join(self.work, sub)
+            os.makedirs(path, mode=0o700, exist_ok=True)
+            env[key] = path
+        env["LANG"] = env["LC_ALL"] = "C.UTF-8"
+        env["QT_QPA_PLATFORM"] = "xcb"
+        return env
+
+    # X server and window manager
+
+    def start_desktop(self):
+        shown = os.environ.get("KORVEX_E2E_DISPLAY")
+        if shown:
+            # Watching on a visible display: no private server, no second
+            # window manager.
+            self.env["DISPLAY"] = shown
+            return
+        _tool("xdotool"), _tool("xprop"), _tool("xwininfo"), _tool("import")
+        for attempt in range(3):
+            number = self._start_xvfb()
+            self.env["DISPLAY"] = ":" + number
+            # A server that answers: the number may have been taken by a
+            # server starting at the same moment.
+            if subprocess.run(["xprop", "-root", "-len", "0", "_NET_ACTIVE_WINDOW"], env=self.env,
+                              capture_output=True, timeout=20).returncode == 0:
+                break
+            self._end(self.procs.pop())
+        else:
+            raise Skipped("no X server answered on the display Xvfb reported")
+        wm_log = open(os.path.join(self.work, "openbox.log"), "ab")
+        wm = subprocess.Popen([_tool("openbox"), "--sm-disable"], env=self.env, stdout=wm_log, stderr=wm_log)
+        self.procs.append(wm)
+        wait_until(lambda: "window id #" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False),
+                   30, "openbox to manage the screen")
+
+    def _start_xvfb(self):
+        rfd, wfd = os.pipe()
+        proc = subprocess.Popen([_tool("Xvfb"), "-displayfd", str(wfd), "-screen", "0", "1920x1080x24",
+                                 "-nolisten", "tcp", "-noreset"], pass_fds=(wfd,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=self.env)
+        os.close(wfd)
+        self.procs.append(proc)
+        ready, _, _ = select.select([rfd], [], [], 20)
+        number = os.read(rfd, 64).decode().strip() if ready else ""
+        os.close(rfd)
+        if not number:
+            err = proc.stderr.read().decode(errors="replace") if proc.poll() is not None else "no answer"
+            raise Skipped("no X server could be started: " + err.strip()[-300:])
+        return number
+
+    def x(self, *cmd, check=True, timeout=20, data=False):
+        """Runs an X tool on this session's display and returns its output."""
+        r = subprocess.run(cmd, env=self.env, capture_output=True, timeout=timeout)
+        if check and r.returncode != 0:
+            fail("%s failed: %s" % (" ".join(cmd), r.stderr.decode(errors="replace").strip()))
+        return r.stdout if data else r.stdout.decode(errors="replace")
+
+    # the program
+
+    def korvex_binary(self):
+        path = os.path.join(self.prefix, "bin", "korvex") if self.prefix else os.environ.get("KORVEX_E2E_BINARY", "")
+        if not path or not os.access(path, os.X_OK):
+            fail("the installed korvex was not found (KORVEX_E2E_PREFIX=%r)" % self.prefix)
+        return path
+
+    def start_korvex(self, *args, cwd=None, animations=True):
+        env = dict(self.env)
+        if not animations:
+            env["KORVEX_NO_ANIMATION"] = "1"
+        log = open(self.app_log, "ab")
+        self.app = subprocess.Popen([self.korvex_binary(), *args], env=env, cwd=cwd or self.work,
+                                    stdout=log, stderr=subprocess.STDOUT)
+        self.procs.append(self.app)
+        return self.main_window()
+
+    def main_window(self, title=None, timeout=15):
+        """The viewer's frame, once mapped (and with `title` when given)."""
+        pattern = re.escape(title) if title else r" - %s$" % APP_TITLE
+        return self.wait_window(pattern, timeout)
+
+    def windows(self, pattern):
+        cmd = ["xdotool", "search", "--onlyvisible", "--name", pattern]
+        if self.app is not None:
+            cmd[2:2] = ["--pid", str(self.app.pid)]
+        return [int(w) for w in self.x(*cmd, check=False).split()]
+
+    def wait_window(self, pattern, timeout=10):
+        """Waits for a visible window of the program whose title matches the
+        regular expression; returns its id."""
+        def found():
+            if self.app is not None and self.app.poll() is not None:
+                fail("korvex ended (status %s) while waiting for a window /%s/" % (self.app.returncode, pattern))
+            ws = self.windows(pattern)
+            return ws[-1] if ws else None
+        return wait_until(found, timeout, "a window titled /%s/" % pattern)
+
+    def wait_no_window(self, pattern, timeout=10):
+        wait_until(lambda: not self.windows(pattern), timeout, "the window /%s/ to close" % pattern)
+
+    def title(self, wid):
+        return self.x("xdotool", "getwindowname", str(wid)).rstrip("\n")
+
+    def wait_title(self, wid, expected, timeout=10):
+        wait_until(lambda: self.title(wid) == expected, timeout,
+                   "the title %r (it is %r)" % (expected, self.title(wid)))
+
+    def prop(self, wid, name):
+        return self.x("xprop", "-id", str(wid), name).split("=", 1)[-1].strip()
+
+    def geometry(self, wid):
+        """Position and size of a window's client area on the screen."""
+        out = self.x("xwininfo", "-id", str(wid))
+        val = {k: int(re.search(k + r":\s+(-?\d+)", out).group(1))
+               for k in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height")}
+        return (val["Absolute upper-left X"], val["Absolute upper-left Y"], val["Width"], val["Height"])
+
+    def active_window(self):
+        return int(self.x("xdotool", "getactivewindow", check=False).strip() or 0)
+
+    # input
+
+    def activate(self, wid):
+        self.x("xdotool", "windowactivate", "--sync", str(wid))
+
+    def key(self, *keys, delay=30):
+        """Presses keys on whatever window has the focus, as a keyboard does."""
+        self.x("xdotool", "key", "--clearmodifiers", "--delay", str(delay), *keys)
+
+    def type(self, text):
+        self.x("xdotool", "type", "--clearmodifiers", "--delay", "8", text)
+
+    def move(self, x, y):
+        self.x("xdotool", "mousemove", "--sync", str(x), str(y))
+
+    def click(self, x, y, button=1):
+        self.move(x, y)
+        self.x("xdotool", "click", str(button))
+
+    # the screen
+
+    def grab(self, region=(0, 0, 1920, 1080)):
+        """The screen's pixels inside `region` (x0, y0, x1, y1)."""
+        if self.reader is None:
+            self.reader = ScreenReader(self.env["DISPLAY"])
+        return self.reader.grab(region)
+
+    def screenshot(self, path):
+        self.x("import", "-silent", "-window", "root", path)
+        return path
+
+    def wait_screen(self, predicate, timeout, what, region=(0, 0, 1920, 1080)):
+        """Grabs the screen until `predicate(image)` returns a true value."""
+        return wait_until(lambda: predicate(self.grab(region)), timeout, what, interval=0.1)
+
+    def wait_stable(self, region, timeout=20, quiet=0.4):
+        """Waits until `region` of the screen stops changing for `quiet` s
+        (a transition effect has ended); returns the last grab."""
+        last, since = None, time.monotonic()
+        deadline = time.monotonic() + timeout
+        while True:
+            img = self.grab(region)
+            sig = img.data
+            now = time.monotonic()
+            if sig != last:
+                last, since = sig, now
+            elif now - since >= quiet:
+                return img
+            if now > deadline:
+                fail("the screen kept changing for %d s" % timeout)
+            time.sleep(0.05)
+
+    # files and pictures
+
+    def folder(self, name):
+        path = os.path.join(self.work, name)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def wait_file(self, path, timeout=10):
+        wait_until(lambda: os.path.exists(path) and os.path.getsize(path) > 0, timeout, "the file " + path)
+
+    def wait_picture(self, wid, inside, border=BORDER, timeout=30):
+        """Waits until a picture made by `framed_picture` is wholly on screen
+        in the window and stays put; returns (outer box, inner box, image)
+        with boxes of exact-colour pixels (ends exclusive)."""
+        state = {"last": None}
+        x, y, w, h = self.geometry(wid)
+        area = clip((x, y, x + w, y + h), (0, 0, 1920, 1080))
+        def complete(img):
+            outer, inner = img.bbox(border), img.bbox(inside)
+            if not outer or not inner:
+                return None
+            if not (outer[0] < inner[0] and outer[1] < inner[1] and inner[2] < outer[2] and inner[3] < outer[3]):
+                return None
+            key = (outer, inner)
+            if key != state["last"]:
+                state["last"] = key
+                return None
+            return outer, inner, img
+        return self.wait_screen(complete, timeout, "the picture to be drawn whole", area)
+
+    # menus
+
+    def popups(self):
+        """Visible override-redirect windows of the program (menus, tooltips)
+        as {id: (x, y, width, height)}."""
+        found = {}
+        for wid in self.x("xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid), "", check=False).split():
+            info = self.x("xwininfo", "-id", wid, check=False)
+            if "Override Redirect State: yes" in info:
+                found[int(wid)] = self.geometry(int(wid))
+        return found
+
+    def open_menu(self, *keys, click=None, button=1):
+        """Opens a menu with keys or a click and returns its rectangle
+        (x0, y0, x1, y1) once it has been drawn."""
+        before = set(self.popups())
+        if click:
+            self.click(*click, button=button)
+        else:
+            self.key(*keys)
+        def new_popup():
+            fresh = {w: g for w, g in self.popups().items() if w not in before and g[2] > 20 and g[3] > 20}
+            return list(fresh.values())[-1] if fresh else None
+        x, y, w, h = wait_until(new_popup, 10, "a menu to open")
+        rect = (x, y, x + w, y + h)
+        self.wait_stable(rect, timeout=5, quiet=0.2)
+        return rect
+
+    def menu_items(self, rect):
+        """The items of the menu on screen inside `rect`, top to bottom:
+        dicts with `enabled` (black text, not grey) and `marked` (ink in the
+        check-mark column left of the text)."""
+        return menu_items(self.grab(rect), rect)
+
+    # faults not mended yet
+
+    @contextlib.contextmanager
+    def fault(self, fault_id):
+        """Marks the checks inside as the ones that catch `fault_id`."""
+        try:
+            yield
+        except AssertionError as e:
+            if fault_id in KNOWN_FAULTS:
+                raise KnownFault("known fault, %s, not fixed yet: %s" % (fault_id, e)) from e
+            raise AssertionError("%s (%s)" % (e, fault_id)) from e
+        else:
+            if fault_id in KNOWN_FAULTS:
+                self.faults_seen.append(fault_id)
+
+    # cleanup
+
+    def stop(self):
+        if self.reader:
+            self.reader.close()
+        for proc in reversed(self.procs):
+            self._end(proc)
+        self.procs = []
+
+    @staticmethod
+    def _end(proc):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(3)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(3)
+
+
+def failure_dir():
+    return os.environ.get("KORVEX_E2E_FAILURES") or os.path.join(tempfile.gettempdir(), "korvex-e2e-failures")
+
+
+def load_journey(name):
+    path = os.path.join(HERE, "journeys", name + ".py")
+    if not os.path.exists(path):
+        sys.exit("no journey %s (%s)" % (name, path))
+    spec = importlib.util.spec_from_file_location("journey_" + name, path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.exit(__doc__)
+    name = argv[1]
+    sys.modules.setdefault("korvex_e2e", sys.modules[__name__])  # journeys import this module
+    journey = load_journey(name)
+    timeout = int(os.environ.get("KORVEX_E2E_TIMEOUT", getattr(journey, "TIMEOUT", 60)))
+    work = tempfile.mkdtemp(prefix="korvex-e2e-%s-" % name)
+    session = Session(name, work)
+
+    def on_alarm(signum, frame):
+        raise JourneyTimeout("journey %s ran out of its %d s" % (name, timeout))
+    signal.signal(signal.SIGALRM, on_alarm)
+    signal.signal(signal.SIGTERM, lambda *_: on_alarm(0, None))
+    started = time.monotonic()
+    status = 1
+    try:
+        signal.alarm(timeout)
+        session.start_desktop()
+        journey.run(session)
+        signal.alarm(0)
+        status = 0
+        for fid in session.faults_seen:
+            print("NOTE: the checks of %s passed: remove it from KNOWN_FAULTS" % fid)
+        print("PASS %s (%.1f s)" % (name, time.monotonic() - started))
+    except Skipped as e:
+        status = SKIP
+        print("SKIP %s: %s" % (name, e))
+    except KnownFault as e:
+        status = SKIP
+        print("SKIP %s: %s" % (name, e))
+    except BaseException as e:  # a failed check, a timeout or a broken tool
+        signal.alarm(0)
+        traceback.print_exc()
+        out = failure_dir()
+        os.makedirs(out, exist_ok=True)
+        if "DISPLAY" in session.env:
+            with contextlib.suppress(BaseException):
+                print("screenshot of the failure: " + session.screenshot(os.path.join(out, name + ".png")))
+        with contextlib.suppress(OSError):
+            shutil.copy(session.app_log, os.path.join(out, name + ".log"))
+        print("FAIL %s (%.1f s): %s" % (name, time.monotonic() - started, e))
+    finally:
+        signal.alarm(0)
+        session.stop()
+        if status == 0 or not os.environ.get("KORVEX_E2E_KEEP"):
+            shutil.rmtree(work, ignore_errors=True)
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
