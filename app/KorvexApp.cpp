@@ -8,14 +8,31 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
+#include <QTranslator>
 
 namespace {
 CKorvexApp* g_app = nullptr;
 constexpr int kRecentFiles = 4;
+
+// Qt's own texts (the buttons and labels of the common dialogs and message
+// boxes) in Chinese, like everything else the program shows.
+void InstallQtTranslation()
+{
+    static bool installed = false;
+    if (installed || !QCoreApplication::instance())
+        return;
+    installed = true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
 }
+} // namespace
 
 CKorvexApp* AfxGetApp()
 {
@@ -36,6 +53,7 @@ CKorvexApp::CKorvexApp()
 CKorvexApp::~CKorvexApp()
 {
     m_pFrame.reset();
+    m_pPrinter.reset();
     if (g_app == this)
         g_app = nullptr;
 }
@@ -45,6 +63,7 @@ bool CKorvexApp::InitInstance(const QStringList& arguments)
     // The profile: organisation and application keys of the settings.
     QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     QCoreApplication::setApplicationName(res::String(res::IDS_APP_TITLE));
+    InstallQtTranslation();
     // The recent-file list (4 entries) lives under "Recent File List" in it.
 
     m_pDoc = std::make_unique<CKorvexDoc>();
@@ -75,10 +94,17 @@ void CKorvexApp::OnAppAbout()
     m_showAbout(m_pMainWnd);
 }
 
+QPrinter* CKorvexApp::Printer()
+{
+    // Not at start-up: the print system is slow to ask and rarely needed.
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_pPrinter.get();
+}
+
 void CKorvexApp::OnFilePrintSetup()
 {
-    QPrinter printer;
-    QPageSetupDialog dlg(&printer, m_pMainWnd);
+    QPageSetupDialog dlg(Printer(), m_pMainWnd);
     dlg.exec();
 }
 

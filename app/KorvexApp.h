@@ -11,6 +11,7 @@
 class CKorvexDoc;
 class QWidget;
 class CMainFrame;
+class QPrinter;
 
 class CKorvexApp : public CCmdTarget {
 public:
@@ -22,6 +23,9 @@ public:
     bool InitInstance(const QStringList& arguments);
     void OnAppAbout();
     void OnFilePrintSetup();
+    // The application's one printer, made on first use: what Print Setup
+    // chooses is what Print and Print Preview use.
+    QPrinter* Printer();
 
     CMainFrame* m_pMainWnd = nullptr;
     CKorvexDoc* GetDocument() const { return m_pDoc.get(); }
@@ -36,6 +40,7 @@ public:
 private:
     std::unique_ptr<CKorvexDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
+    std::unique_ptr<QPrinter> m_pPrinter;
 };
 
 CKorvexApp* AfxGetApp();

@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -191,21 +192,45 @@ QVector<FileFilter> CKorvexView::OpenFilters()
     };
 }
 
+namespace {
+
+// The Save dialog's types in order; a type with a format names the writer and
+// the extension appended, the first one goes by the typed extension.
+struct SaveType {
+    const char* description;
+    const char* patterns;
+    PictureFormat format;
+};
+constexpr SaveType kSaveTypes[] = {
+    {"所有文件(*.*)", "*.bmp;*.tga;*.jpg;*.pcx;*.gif", PictureFormat::Unknown},
+    {"BMP(*.bmp)", "*.bmp", PictureFormat::Bmp},
+    {"TGA(*.tga)", "*.tga", PictureFormat::Tga},
+    {"JPEG(*.jpg)", "*.jpg", PictureFormat::Jpeg},
+    {"PCX(*.pcx)", "*.pcx", PictureFormat::Pcx},
+    {"GIF(*.gif)", "*.gif", PictureFormat::Gif},
+};
+
+} // namespace
+
 QVector<FileFilter> CKorvexView::SaveFilters()
 {
-    return {
-        {QStringLiteral("所有文件(*.*)"), QStringLiteral("*.bmp;*.tga;*.jpg;*.pcx;*.gif")},
-        {QStringLiteral("BMP(*.bmp)"), QStringLiteral("*.bmp")},
-        {QStringLiteral("TGA(*.tga)"), QStringLiteral("*.tga")},
-        {QStringLiteral("JPEG(*.jpg)"), QStringLiteral("*.jpg")},
-        {QStringLiteral("PCX(*.pcx)"), QStringLiteral("*.pcx")},
-        {QStringLiteral("GIF(*.gif)"), QStringLiteral("*.gif")},
-    };
+    QVector<FileFilter> filters;
+    for (const SaveType& type : kSaveTypes)
+        filters.append({QString::fromUtf8(type.description), QString::fromUtf8(type.patterns)});
+    return filters;
+}
+
+QString CKorvexView::CurrentFolder() const
+{
+    const CKorvexDoc* doc = m_pDocument;
+    if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
+        return {};
+    return QFileInfo(DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)])).absolutePath();
 }
 
 void CKorvexView::OnFileOpen()
 {
-    QString chosen;
+    QString chosen = CurrentFolder();
     int filter = 1;
     if (!Services().GetOpenFileName(window(), OpenFilters(), chosen, filter))
         return;
@@ -214,17 +239,15 @@ void CKorvexView::OnFileOpen()
 
 void CKorvexView::OnFileSaveAs()
 {
-    QString chosen;
+    QString chosen = CurrentFolder();
     int filter = 1;
     if (!Services().GetSaveFileName(window(), SaveFilters(), chosen, filter))
         return;
     const std::string confirmed = QFile::encodeName(chosen).toStdString();
     std::string path = confirmed;
-    static const PictureFormat byType[] = {PictureFormat::Bmp, PictureFormat::Tga, PictureFormat::Jpeg,
-                                           PictureFormat::Pcx, PictureFormat::Gif};
-    PictureFormat format = PictureFormat::Unknown;
-    if (filter >= 2 && filter <= 6) {
-        format = byType[filter - 2];
+    const int types = int(std::size(kSaveTypes));
+    PictureFormat format = filter >= 1 && filter <= types ? kSaveTypes[filter - 1].format : PictureFormat::Unknown;
+    if (format != PictureFormat::Unknown) {
         // The type's extension, unless the name already ends with it.
         const std::string ext = FormatExtension(format);
         if (path.size() < ext.size() || strcasecmp(path.c_str() + path.size() - ext.size(), ext.c_str()) != 0)
@@ -443,7 +466,7 @@ void CKorvexView::RedrawNow()
     viewport()->update();
 }
 
-void CKorvexView::paintEvent(QPaintEvent*)
+void CKorvexView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     if (m_surface.Width() == 0) {
@@ -452,7 +475,8 @@ void CKorvexView::paintEvent(QPaintEvent*)
     }
     const QImage image(reinterpret_cast<const uchar*>(m_surface.Bits()), m_surface.Width(), m_surface.Height(),
                        QImage::Format_RGB32);
-    painter.drawImage(0, 0, image);
+    const QRect part = event->rect();
+    painter.drawImage(part.topLeft(), image, part);
 }
 
 void CKorvexView::resizeEvent(QResizeEvent* event)
@@ -482,30 +506,16 @@ QMenu* CKorvexView::BuildContextMenu()
 {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("PopupMenu"));
-    const CKorvexDoc* doc = m_pDocument;
-    const bool noPicture = doc->m_bNoPicture == 1;
-    const bool blocked = noPicture || doc->m_bFolderEmptied;
     for (const res::MenuItem& item : res::ContextMenu()) {
         if (item.IsSeparator()) {
             menu->addSeparator();
             continue;
         }
-        bool grayed = false;
-        switch (item.command) {
-        case res::ID_PREV_PICTURE: grayed = doc->m_nCurrent == 0 || noPicture; break;
-        case res::ID_NEXT_PICTURE: grayed = doc->m_nCurrent == doc->m_nLast || noPicture || doc->m_nLast < 0; break;
-        case res::ID_ZOOM_OUT: grayed = blocked || m_fZoom < 0.0f; break;
-        case res::ID_DELETE: grayed = noPicture || doc->m_nLast < 0; break;
-        case res::ID_FULL_SCREEN: grayed = false; break;
-        default: grayed = blocked; break;
-        }
         QAction* action = menu->addAction(item.text);
         action->setData(item.command);
-        action->setEnabled(!grayed);
-        if (item.command == res::ID_FULL_SCREEN) {
-            action->setCheckable(true);
-            action->setChecked(m_pFrame && m_pFrame->m_bFullScreen);
-        }
+        // The same update handlers as the menus and the toolbars decide.
+        if (m_pFrame)
+            m_pFrame->ApplyCommandUI(action, item.command);
         const int id = item.command;
         connect(action, &QAction::triggered, this, [this, id] {
             if (m_pFrame)
@@ -524,39 +534,53 @@ void CKorvexView::contextMenuEvent(QContextMenuEvent* event)
 
 void CKorvexView::Print(bool withDialog)
 {
-    QPrinter printer;
+    CKorvexApp* app = AfxGetApp();
+    if (!app)
+        return;
+    QPrinter* printer = app->Printer();
     if (withDialog) {
-        QPrintDialog dialog(&printer, this);
+        QPrintDialog dialog(printer, window());
         if (dialog.exec() != QDialog::Accepted)
             return;
     }
-    QPainter painter(&printer);
-    const QRect page = painter.viewport();
-    SurfaceDC surface(page.width(), page.height());
-    surface.Fill(0xFFFFFFFFu);
-    surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const int pending = m_bEffectPending;
-    m_bEffectPending = 0; // the printed page is drawn plainly
-    OnDraw(&surface);
-    m_bEffectPending = pending;
-    painter.drawImage(0, 0, QImage(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(), surface.Height(),
-                                   QImage::Format_RGB32));
+    PrintPage(printer);
 }
 
 void CKorvexView::PrintPreview()
 {
-    QPrintPreviewDialog preview(this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
-        QPainter painter(printer);
-        const QRect page = painter.viewport();
-        SurfaceDC surface(page.width(), page.height());
-        surface.Fill(0xFFFFFFFFu);
-        const int pending = m_bEffectPending;
-        m_bEffectPending = 0;
-        OnDraw(&surface);
-        m_bEffectPending = pending;
-        painter.drawImage(0, 0, QImage(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(),
-                                       surface.Height(), QImage::Format_RGB32));
-    });
+    CKorvexApp* app = AfxGetApp();
+    if (!app)
+        return;
+    QPrintPreviewDialog preview(app->Printer(), window());
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintPage(printer); });
     preview.exec();
+}
+
+void CKorvexView::PrintPage(QPrinter* printer)
+{
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        AfxMessageBox("打印失败!");
+        return;
+    }
+    if (m_pDocument->m_bFolderEmptied || !m_picture.HasImage())
+        return; // an empty page, as the window shows no picture
+    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
+    const QRect area = painter.viewport();
+    const PageRect place = PrintPlacement(w, h, double(m_fZoom), double(logicalDpiX()), double(printer->logicalDpiX()),
+                                          double(printer->logicalDpiY()), area.width(), area.height());
+    // The picture's pixels at no more than it has and no more than about
+    // 300 dots an inch on the page; the printer scales them the rest of the
+    // way. The image owns them, because a preview keeps painted images
+    // after this returns.
+    const double dotsPerPixel = std::max(1.0, double(printer->logicalDpiX()) / 300.0);
+    const int rw = std::max(1, std::min(w, static_cast<int>(place.cx / dotsPerPixel)));
+    const int rh = std::max(1, static_cast<int>(double(rw) * h / w));
+    auto* surface = new SurfaceDC(rw, rh);
+    surface->Fill(0xFFFFFFFFu);
+    m_picture.Draw(surface, 0, 0, rw, rh, 0, 0, w, h, 0);
+    const QImage image(reinterpret_cast<const uchar*>(surface->Bits()), rw, rh, rw * 4, QImage::Format_RGB32,
+                       [](void* p) { delete static_cast<SurfaceDC*>(p); }, surface);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(place.x, place.y, place.cx, place.cy), image);
 }

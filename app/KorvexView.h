@@ -19,6 +19,7 @@
 class CKorvexDoc;
 class CMainFrame;
 class QMenu;
+class QPrinter;
 class QTimer;
 
 class CKorvexView : public QAbstractScrollArea, public CCmdTarget {
@@ -49,6 +50,8 @@ public:
     QString QuotePath() const;
     // Previous (-1) and Next (+1).
     void StepPicture(int step);
+    // The folder of the picture on screen ("" before the first one).
+    QString CurrentFolder() const;
     // The file type lists of the Open and Save dialogs.
     static QVector<FileFilter> OpenFilters();
     static QVector<FileFilter> SaveFilters();
@@ -117,6 +120,7 @@ private:
     void RegisterEffectCommands();
     // Shows the surface on screen now (one step of an effect).
     void FlushSurface();
+    void ShowFrameBeforeEffect();
     void PlayImmediateEffect(int (*routine)(CPicture&, HDC, const struct EffectLayout&,
                                             const std::function<void()>&));
     // Loads `path` after releasing the picture; then marks, fits, shows the
@@ -128,6 +132,9 @@ private:
     void AfterZoom();
     void Print(bool withDialog);
     void PrintPreview();
+    // The printed page, the same for Print and Print Preview: the whole
+    // picture inside the printable area.
+    void PrintPage(QPrinter* printer);
 
     CKorvexDoc* m_pDocument;
     CMainFrame* m_pFrame = nullptr;

@@ -307,22 +307,10 @@ bool CMainFrame::ExecuteCommand(int id)
 
 void CMainFrame::UpdateCommandUI()
 {
-    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
-        const CCmdUI ui = m_router.Query(it.key());
-        it.value()->setEnabled(ui.m_bEnabled);
-        if (ui.m_bCheckSet) {
-            it.value()->setCheckable(true);
-            it.value()->setChecked(ui.m_nCheck != 0);
-        }
-    }
-    for (auto it = m_fullScreenActions.begin(); it != m_fullScreenActions.end(); ++it) {
-        const CCmdUI ui = m_router.Query(it.key());
-        it.value()->setEnabled(ui.m_bEnabled);
-        if (ui.m_bCheckSet) {
-            it.value()->setCheckable(true);
-            it.value()->setChecked(ui.m_nCheck != 0);
-        }
-    }
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it)
+        ApplyCommandUI(it.value(), it.key());
+    for (auto it = m_fullScreenActions.begin(); it != m_fullScreenActions.end(); ++it)
+        ApplyCommandUI(it.value(), it.key());
     // The mouse-button indicators.
     if (m_panes.size() == 7) {
         const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
@@ -331,10 +319,31 @@ void CMainFrame::UpdateCommandUI()
     }
 }
 
+void CMainFrame::ApplyCommandUI(QAction* action, int id) const
+{
+    const CCmdUI ui = m_router.Query(id);
+    action->setEnabled(ui.m_bEnabled);
+    if (ui.m_bCheckSet) {
+        // Only a checked item is checkable, so an unchecked one shows no
+        // empty box in a menu and a plain button in a toolbar.
+        action->setCheckable(ui.m_nCheck != 0);
+        action->setChecked(ui.m_nCheck != 0);
+    }
+}
+
 void CMainFrame::SetPaneText(int pane, const QString& text)
 {
-    if (QLabel* label = m_panes.value(pane))
-        label->setText(text);
+    QLabel* label = m_panes.value(pane);
+    if (!label)
+        return;
+    label->setText(text);
+    // The fixed panes keep their width as the least and grow, never shrink,
+    // so that whatever the font their texts are seen whole.
+    if (pane >= 1 && pane <= 4) {
+        const int needed = label->sizeHint().width();
+        if (needed > label->minimumWidth())
+            label->setFixedWidth(needed);
+    }
 }
 
 QString CMainFrame::GetPaneText(int pane) const

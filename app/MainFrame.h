@@ -38,6 +38,8 @@ public:
     bool ExecuteCommand(int id);
     // Refreshes every action's enabled and checked state and the indicators.
     void UpdateCommandUI();
+    // Gives `action` the enabled and checked state of command `id`.
+    void ApplyCommandUI(QAction* action, int id) const;
 
     // Status-bar panes 0 to 6.
     void SetPaneText(int pane, const QString& text);

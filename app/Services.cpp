@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -32,6 +34,8 @@ bool RunFileDialog(QWidget* owner, const QVector<FileFilter>& filters, QString& 
     for (const FileFilter& f : filters)
         names.append(QtFilter(f));
     QFileDialog dialog(owner);
+    if (!path.isEmpty() && QFileInfo(path).isDir())
+        dialog.setDirectory(path);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // The descriptions already name their patterns.
@@ -42,8 +46,22 @@ bool RunFileDialog(QWidget* owner, const QVector<FileFilter>& filters, QString& 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     path = dialog.selectedFiles().first();
-    filterIndex = int(names.indexOf(dialog.selectedNameFilter())) + 1;
+    filterIndex = FilterIndexOf(filters, dialog.selectedNameFilter());
     return true;
+}
+
+// The owner a message box is centred on: the program's main window when the
+// box would otherwise belong to a tool window (the floating toolbar in full
+// screen) or to nothing.
+QWidget* BoxOwner(QWidget* owner)
+{
+    QWidget* window = owner ? owner->window() : QApplication::activeWindow();
+    if (window && window->windowType() != Qt::Tool && window->windowType() != Qt::Popup)
+        return window;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(top) && top->isVisible())
+            return top;
+    return window;
 }
 
 // Whether `trashed` lies in the files folder of a freedesktop trash:
@@ -63,6 +81,24 @@ bool InTrashFolder(const QString& trashed)
 }
 
 } // namespace
+
+int FilterIndexOf(const QVector<FileFilter>& filters, const QString& selected)
+{
+    const QString wanted = selected.simplified();
+    for (int i = 0; i < filters.size(); ++i)
+        if (wanted == QtFilter(filters[i]).simplified() || wanted == filters[i].description.simplified())
+            return i + 1;
+    // Only the patterns, in the dialog's own spelling: "(*.gif)" or "*.gif".
+    QString patterns = wanted;
+    const qsizetype open = patterns.lastIndexOf(QLatin1Char('('));
+    if (open >= 0 && patterns.endsWith(QLatin1Char(')')))
+        patterns = patterns.mid(open + 1, patterns.size() - open - 2);
+    const QStringList got = patterns.split(QRegularExpression(QStringLiteral("[ ;]+")), Qt::SkipEmptyParts);
+    for (int i = 0; i < filters.size(); ++i)
+        if (!got.isEmpty() && got == filters[i].patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            return i + 1;
+    return 0;
+}
 
 CServices& Services()
 {
@@ -106,7 +142,7 @@ int CQtServices::MessageBox(QWidget* owner, const QString& text, const QString& 
     case BoxIcon::Error: qicon = QMessageBox::Critical; break;
     case BoxIcon::Question: qicon = QMessageBox::Question; break;
     }
-    QMessageBox box(qicon, caption, text, QMessageBox::NoButton, owner);
+    QMessageBox box(qicon, caption, text, QMessageBox::NoButton, BoxOwner(owner));
     if (buttons == MB_YESNO) {
         box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
         QAbstractButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);

@@ -26,7 +26,9 @@ public:
     virtual ~CServices() = default;
 
     // File dialogs. `filterIndex` is 1-based: it selects the initial filter
-    // and returns the one selected when the dialog closed. False on cancel.
+    // and returns the one selected when the dialog closed (0 when it matches
+    // none). `path` names the folder to start in (empty: the working folder)
+    // and returns the chosen file. False on cancel.
     virtual bool GetOpenFileName(QWidget* owner, const QVector<FileFilter>& filters, QString& path,
                                  int& filterIndex) = 0;
     // The dialog itself asks before accepting the name of an existing file.
@@ -55,6 +57,11 @@ public:
 CServices& Services();
 // Installs `services` (not owned); null restores the Qt implementation.
 void SetServices(CServices* services);
+
+// The 1-based index in `filters` of the type a file dialog reports as
+// selected, whether it reports the whole filter, the description alone or
+// the patterns alone; 0 when none matches.
+int FilterIndexOf(const QVector<FileFilter>& filters, const QString& selected);
 
 // Routes the core's message boxes through Services().MessageBox, with the
 // application window as owner.

@@ -82,18 +82,30 @@ void CKorvexView::RegisterEffectCommands()
     m_playEffect = [this](int number, SurfaceDC* dc) {
         const EffectLayout layout{m_fZoom, m_nOffsetX, m_nOffsetY};
         EffectFlushFn flush;
-        if (dc == &m_surface)
+        if (dc == &m_surface) {
+            ShowFrameBeforeEffect();
             flush = [this] { FlushSurface(); };
+        }
         return PlayLoadEffect(number, m_picture, dc, layout, flush) != 0;
     };
 }
 
 void CKorvexView::FlushSurface()
 {
-    // A synchronous repaint: the step is on screen before the pause. No
-    // events are processed meanwhile, so input waits and timers that fall
-    // due run once the effect is over.
-    viewport()->repaint();
+    // A synchronous repaint of what the step drew: it is on screen before
+    // the pause. No events are processed meanwhile, so input waits and
+    // timers that fall due run once the effect is over.
+    const RECT dirty = m_surface.TakeDirty();
+    if (dirty.left < dirty.right && dirty.top < dirty.bottom)
+        viewport()->repaint(QRect(QPoint(dirty.left, dirty.top), QPoint(dirty.right - 1, dirty.bottom - 1)));
+}
+
+void CKorvexView::ShowFrameBeforeEffect()
+{
+    // The effect keeps the event loop waiting, so whatever a closed menu or
+    // dialog uncovered is repainted now, the erased view included.
+    m_surface.TakeDirty();
+    window()->repaint();
 }
 
 void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&))
@@ -107,6 +119,7 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
     // is drawn at the drawing origin of the window itself.
     m_surface.ResetClip();
     m_surface.SetViewportOrigin(0, 0);
+    ShowFrameBeforeEffect();
     routine(m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY}, [this] { FlushSurface(); });
     m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }

@@ -4,6 +4,8 @@
 // becomes the factor is stored as a float; sizes truncate toward zero.
 #pragma once
 
+#include <algorithm>
+
 struct ViewLayout {
     float zoom = 1.0f;
     int offsetX = 0, offsetY = 0;
@@ -66,4 +68,38 @@ inline bool ZoomStep(ViewLayout& l, float step, int w, int h)
         return false;
     ZoomTo(l, l.zoom, w, h);
     return true;
+}
+
+// Where a picture goes on a printed page, in the page's device pixels from
+// the printable area's top-left corner.
+struct PageRect {
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+
+// The picture at the size it has on screen at `zoom` (screen pixels of
+// `screenDpi` carried over to the page's `pageDpiX` x `pageDpiY`), shrunk
+// to the printable area keeping its proportions when it is larger there,
+// and centred in it.
+inline PageRect PrintPlacement(int w, int h, double zoom, double screenDpi, double pageDpiX, double pageDpiY,
+                               int areaWidth, int areaHeight)
+{
+    PageRect r;
+    if (w <= 0 || h <= 0 || areaWidth <= 0 || areaHeight <= 0)
+        return r;
+    double cx = double(w) * zoom * pageDpiX / screenDpi;
+    double cy = double(h) * zoom * pageDpiY / screenDpi;
+    if (!(cx > 0.0 && cy > 0.0)) { // a factor at or below zero: as large as fits
+        cx = double(w) * pageDpiX;
+        cy = double(h) * pageDpiY;
+    }
+    if (cx > areaWidth || cy > areaHeight) {
+        const double scale = std::min(areaWidth / cx, areaHeight / cy);
+        cx *= scale;
+        cy *= scale;
+    }
+    r.cx = std::clamp(static_cast<int>(cx), 1, areaWidth);
+    r.cy = std::clamp(static_cast<int>(cy), 1, areaHeight);
+    r.x = (areaWidth - r.cx) / 2;
+    r.y = (areaHeight - r.cy) / 2;
+    return r;
 }

@@ -35,6 +35,28 @@ void SurfaceDC::SetClip(int left, int top, int right, int bottom)
 void SurfaceDC::Fill(std::uint32_t colour)
 {
     std::fill(m_pixels.begin(), m_pixels.end(), colour);
+    AddDirty(0, 0, m_width, m_height);
+}
+
+void SurfaceDC::AddDirty(int left, int top, int right, int bottom)
+{
+    if (left >= right || top >= bottom)
+        return;
+    if (m_dirty.left >= m_dirty.right || m_dirty.top >= m_dirty.bottom) {
+        m_dirty = RECT{left, top, right, bottom};
+        return;
+    }
+    m_dirty.left = std::min<long>(m_dirty.left, left);
+    m_dirty.top = std::min<long>(m_dirty.top, top);
+    m_dirty.right = std::max<long>(m_dirty.right, right);
+    m_dirty.bottom = std::max<long>(m_dirty.bottom, bottom);
+}
+
+RECT SurfaceDC::TakeDirty()
+{
+    const RECT dirty = m_dirty;
+    m_dirty = RECT{0, 0, 0, 0};
+    return dirty;
 }
 
 void SurfaceDC::FillRect(int left, int top, int right, int bottom, std::uint32_t colour)
@@ -43,6 +65,7 @@ void SurfaceDC::FillRect(int left, int top, int right, int bottom, std::uint32_t
     const int y0 = std::max<int>(top - m_originY, m_clip.top), y1 = std::min<int>(bottom - m_originY, m_clip.bottom);
     for (int y = y0; y < y1; ++y)
         std::fill_n(m_pixels.data() + std::size_t(y) * m_width + x0, std::max(0, x1 - x0), colour);
+    AddDirty(x0, y0, x1, y1);
 }
 
 BOOL SurfaceDC::StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
@@ -69,6 +92,7 @@ BOOL SurfaceDC::StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const B
     const int y0 = int(std::max<long long>(dy, m_clip.top)), y1 = int(std::min<long long>(dy + cyDst, m_clip.bottom));
     if (x0 >= x1 || y0 >= y1)
         return TRUE;
+    AddDirty(x0, y0, x1, y1);
 
     // Every destination column maps to one source column (nearest neighbour,
     // counted exactly in 64 bits); columns outside the picture stay as they are.

@@ -31,6 +31,9 @@ public:
     void SetClip(int left, int top, int right, int bottom);
     void ResetClip() { SetClip(0, 0, m_width, m_height); }
     void Fill(std::uint32_t colour);
+    // The device rectangle drawn since the last call (empty when nothing
+    // was), so that only that part needs to reach the screen.
+    RECT TakeDirty();
     void FillRect(int left, int top, int right, int bottom, std::uint32_t colour); // logical coordinates
 
     BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
@@ -44,5 +47,7 @@ private:
     int m_originX = 0;
     int m_originY = 0;
     RECT m_clip;
+    RECT m_dirty{0, 0, 0, 0};
+    void AddDirty(int left, int top, int right, int bottom);
     std::vector<int> m_xmap; // reused between draws
 };
