@@ -110,6 +110,7 @@ void CKorvexView::MeasureClient()
 
 void CKorvexView::FitNewPicture()
 {
+    m_bFitWhilePlacing = m_pFrame && m_pFrame->FollowsWindowManager();
     MeasureClient();
     ::FitNewPicture(m_layout, m_picture.GetWidth(), m_picture.GetHeight());
     m_picture.m_nDisplayWidth = m_layout.displayWidth;
@@ -357,6 +358,7 @@ void CKorvexView::StepPicture(int step)
 
 void CKorvexView::AfterZoom()
 {
+    m_bFitWhilePlacing = false;
     m_picture.m_nDisplayWidth = m_layout.displayWidth;
     m_picture.m_nDisplayHeight = m_layout.displayHeight;
     if (m_pFrame)
@@ -482,6 +484,19 @@ void CKorvexView::paintEvent(QPaintEvent* event)
 void CKorvexView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    // The view keeps its layout when the user resizes the window; a size the
+    // window manager gives while it places the window is the one meant.
+    if (m_pFrame && m_pFrame->FollowsWindowManager() && m_picture.HasImage() && !m_pDocument->m_bFolderEmptied) {
+        if (m_bFitWhilePlacing) {
+            FitNewPicture();
+            m_pFrame->SetPaneText(1, QString::asprintf("显示比例: %.3f", double(m_fZoom)));
+        } else {
+            MeasureClient();
+            CentreInClient();
+        }
+        m_nScrollWidth = m_picture.m_nDisplayWidth;
+        m_nScrollHeight = m_picture.m_nDisplayHeight;
+    }
     SetScrollSizes(m_nScrollWidth, m_nScrollHeight);
     Invalidate();
 }
@@ -556,7 +571,7 @@ void CKorvexView::PrintPreview()
     preview.exec();
 }
 
-void CKorvexView::PrintPage(QPrinter* printer)
+void CKorvexView::PrintPage(QPaintDevice* printer)
 {
     QPainter painter;
     if (!painter.begin(printer)) {
@@ -570,9 +585,10 @@ void CKorvexView::PrintPage(QPrinter* printer)
     const PageRect place = PrintPlacement(w, h, double(m_fZoom), double(logicalDpiX()), double(printer->logicalDpiX()),
                                           double(printer->logicalDpiY()), area.width(), area.height());
     // The picture's pixels at no more than it has and no more than about
-    // 300 dots an inch on the page; the printer scales them the rest of the
-    // way. The image owns them, because a preview keeps painted images
-    // after this returns.
+    // 300 dots an inch on the page (shrunk smoothly by the drawing); the
+    // printer enlarges them the rest of the way, each pixel a crisp block as
+    // on screen. The image owns them, because a preview keeps painted
+    // images after this returns.
     const double dotsPerPixel = std::max(1.0, double(printer->logicalDpiX()) / 300.0);
     const int rw = std::max(1, std::min(w, static_cast<int>(place.cx / dotsPerPixel)));
     const int rh = std::max(1, static_cast<int>(double(rw) * h / w));
@@ -581,6 +597,5 @@ void CKorvexView::PrintPage(QPrinter* printer)
     m_picture.Draw(surface, 0, 0, rw, rh, 0, 0, w, h, 0);
     const QImage image(reinterpret_cast<const uchar*>(surface->Bits()), rw, rh, rw * 4, QImage::Format_RGB32,
                        [](void* p) { delete static_cast<SurfaceDC*>(p); }, surface);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(place.x, place.y, place.cx, place.cy), image);
 }

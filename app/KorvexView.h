@@ -19,7 +19,7 @@
 class CKorvexDoc;
 class CMainFrame;
 class QMenu;
-class QPrinter;
+class QPaintDevice;
 class QTimer;
 
 class CKorvexView : public QAbstractScrollArea, public CCmdTarget {
@@ -85,6 +85,10 @@ public:
     void OnTimer(int id);
     bool IsTimerArmed(int id) const;
 
+    // The printed page, the same for Print and Print Preview: the whole
+    // picture inside the printable area (the device's whole area).
+    void PrintPage(QPaintDevice* printer);
+
     // The context menu (menu 133), built with its grayed states read now.
     QMenu* BuildContextMenu();
 
@@ -132,15 +136,15 @@ private:
     void AfterZoom();
     void Print(bool withDialog);
     void PrintPreview();
-    // The printed page, the same for Print and Print Preview: the whole
-    // picture inside the printable area.
-    void PrintPage(QPrinter* printer);
 
     CKorvexDoc* m_pDocument;
     CMainFrame* m_pFrame = nullptr;
     SurfaceDC m_surface;
     bool m_bRedrawQueued = false;
     QTimer* m_pSlideTimer = nullptr; // timer 1111
+    // The layout is the fit of a picture shown while the window manager was
+    // still placing the window: it is fitted again to the final size.
+    bool m_bFitWhilePlacing = false;
     int m_nScrollWidth = 100;
     int m_nScrollHeight = 100;
 };

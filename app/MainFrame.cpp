@@ -93,6 +93,9 @@ CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
         ui.Enable(true);
         ui.SetCheck(m_bFullScreen ? 1 : 0);
     });
+    m_pPlacing = new QTimer(this);
+    m_pPlacing->setSingleShot(true);
+    m_pPlacing->setInterval(1000);
     m_pHideTimer = new QTimer(this);
     m_pHideTimer->setInterval(5000);
     connect(m_pHideTimer, &QTimer::timeout, this, [this] { OnTimer(2222); });
@@ -362,11 +365,20 @@ void CMainFrame::OnViewToolBar()
     m_pToolBar->setVisible(m_pToolBar->isHidden());
 }
 
+bool CMainFrame::FollowsWindowManager() const
+{
+    return m_pPlacing->isActive();
+}
+
 bool CMainFrame::event(QEvent* event)
 {
     // Menu and toolbar prompts never enter the status bar.
     if (event->type() == QEvent::StatusTip)
         return true;
+    // A change of state hands the window to the window manager, which may
+    // resize it several times (decorations, maximizing) before it is done.
+    if (event->type() == QEvent::WindowStateChange || (event->type() == QEvent::Resize && m_pPlacing->isActive()))
+        m_pPlacing->start();
     const bool handled = QMainWindow::event(event);
     // The resize that brings the maximized size ends the wait for it; the
     // layouts take it in before the picture is opened.

@@ -56,6 +56,12 @@ public:
     // final size (the command line's picture is laid out for that size).
     std::function<void()> m_onReady;
 
+    // Whether the window manager is still placing the window after a change
+    // the program asked for (maximizing, entering or leaving full screen):
+    // until its last resize has been quiet for a while, the view lays the
+    // picture out again for each new size.
+    bool FollowsWindowManager() const;
+
     // The opening animation's row (0..19) and its flags.
     int OpeningRow() const { return m_nOpeningRow; }
     static unsigned OpeningFlags(int row);
@@ -128,5 +134,6 @@ private:
     int m_nClosingRow = -1;
     bool m_bClosingDone = false;
     QTimer* m_pHideTimer = nullptr;     // timer 2222
+    QTimer* m_pPlacing = nullptr;       // runs while the window manager places the window
     QHash<int, QAction*> m_fullScreenActions;
 };

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -25,13 +26,27 @@ int T(const EffectLayout& layout, std::int64_t v)
     return static_cast<int>(d);
 }
 
-// The end of one step: present it, then wait.
-void Step(const EffectFlushFn& flush, DWORD ms)
-{
-    if (flush)
-        flush();
-    DelayMs(ms);
-}
+// The steps of one effect, each `ms` long from the start of its drawing to
+// the start of the next: presenting a step takes part of its pause, so an
+// effect keeps its pace on a screen that is slow to update. A step that
+// overran its time is followed at once by the next.
+class Pacer {
+public:
+    Pacer() : m_start(timeGetTime()) {}
+    // The end of one step: present it, then wait out the rest of its time.
+    void Step(const EffectFlushFn& flush, DWORD ms)
+    {
+        if (flush)
+            flush();
+        const DWORD spent = timeGetTime() - m_start;
+        if (spent < ms)
+            DelayMs(ms - spent);
+        m_start = timeGetTime();
+    }
+
+private:
+    DWORD m_start;
+};
 
 void FullDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout)
 {
@@ -52,6 +67,7 @@ enum class Edge { Top, Bottom, Left, Right };
 
 void Wipe(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush, Edge edge)
 {
+    Pacer pace;
     if (!pic.HasImage())
         return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
@@ -68,7 +84,7 @@ void Wipe(const CPicture& pic, HDC hdc, const EffectLayout& layout, const Effect
             case Edge::Right: PartDraw(pic, hdc, layout, w - n, 0, 0, 0, n, h); break;
             }
         }
-        Step(flush, 10);
+        pace.Step(flush, 10);
     }
 }
 
@@ -77,6 +93,7 @@ enum class Corner { TopLeft, TopRight, BottomLeft, BottomRight };
 void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush,
                  Corner corner)
 {
+    Pacer pace;
     if (!pic.HasImage())
         return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
@@ -91,7 +108,7 @@ void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& layout, const
     for (;;) {
         if (wide ? (w - x < 12) : (h - y < 12)) {
             FullDraw(pic, hdc, layout);
-            Step(flush, 10);
+            pace.Step(flush, 10);
             return;
         }
         if (wide)
@@ -105,10 +122,32 @@ void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& layout, const
         case Corner::BottomLeft: PartDraw(pic, hdc, layout, 0, h - cy, w - cx, 0, cx, cy); break;
         case Corner::BottomRight: PartDraw(pic, hdc, layout, w - cx, h - cy, 0, 0, cx, cy); break;
         }
-        Step(flush, 10);
+        pace.Step(flush, 10);
         x += stepX;
         y += stepY;
     }
+}
+
+// A full draw of which only the part showing the picture's pixels from
+// rows [top, bottom) (counted from the top) and columns [left, right) can
+// differ from what the context already holds: the rest is left as it is.
+void BandDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout, int top, int bottom, int left, int right)
+{
+    const int w = pic.GetWidth(), h = pic.GetHeight();
+    const int tw = T(layout, w), th = T(layout, h);
+    if (tw <= 0 || th <= 0) {
+        FullDraw(pic, hdc, layout);
+        return;
+    }
+    // A pixel more on every side than the stretch can map the band to.
+    auto edge = [](int origin, double v, int size, int total) {
+        return origin + static_cast<int>(std::clamp(std::floor(v * total / size), -1.0, double(total) + 1.0));
+    };
+    const RECT band{edge(layout.offsetX, left, w, tw) - 1, edge(layout.offsetY, top, h, th) - 1,
+                    edge(layout.offsetX, right, w, tw) + 2, edge(layout.offsetY, bottom, h, th) + 2};
+    hdc->LimitDrawing(&band);
+    FullDraw(pic, hdc, layout);
+    hdc->LimitDrawing(nullptr);
 }
 
 // The immediate effects work on the rows the picture's sizes describe; a
@@ -151,15 +190,22 @@ private:
 
 int ScanRows(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush, bool down)
 {
+    Pacer pace;
     Saved saved;
     if (!Describes(pic) || !saved.Take(pic))
         return 0;
     const int h = pic.GetHeight();
     for (int phase = 0; phase < 2; ++phase) {
         for (int n = 0; n < h; ++n) {
-            saved.Touch(pic, phase == 1, down ? h - 1 - n : n, 0, pic.GetRowBytes());
-            FullDraw(pic, hdc, layout);
-            Step(flush, 10);
+            const int row = down ? h - 1 - n : n;
+            saved.Touch(pic, phase == 1, row, 0, pic.GetRowBytes());
+            // The first draw puts the whole picture in place; then only the
+            // changed row can differ.
+            if (phase == 0 && n == 0)
+                FullDraw(pic, hdc, layout);
+            else
+                BandDraw(pic, hdc, layout, h - 1 - row, h - row, 0, pic.GetWidth());
+            pace.Step(flush, 10);
         }
     }
     return 1;
@@ -192,6 +238,7 @@ int BlindsSlatCount(int width)
 
 void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    Pacer pace;
     if (!pic.HasImage())
         return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
@@ -209,7 +256,7 @@ void EffectMosaic(const CPicture& pic, HDC hdc, const EffectLayout& layout, cons
             } while (marks[std::int64_t(row) * cols + col]);
             marks[std::int64_t(row) * cols + col] = 1;
             PartDraw(pic, hdc, layout, a * col, a * row, a * col, a * row, a, a);
-            Step(flush, 1);
+            pace.Step(flush, 1);
         }
     }
     marks.reset();
@@ -260,6 +307,7 @@ void EffectFromBottomRight(const CPicture& pic, HDC hdc, const EffectLayout& lay
 
 void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    Pacer pace;
     if (!pic.HasImage())
         return;
     const int w = pic.GetWidth(), h = pic.GetHeight();
@@ -270,7 +318,7 @@ void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, cons
             const int xi = static_cast<int>(std::int64_t(w) * i / n);
             PartDraw(pic, hdc, layout, xi, 0, xi, 0, j, h);
         }
-        Step(flush, 10); // one pause per width, not per slat
+        pace.Step(flush, 10); // one pause per width, not per slat
     }
     FullDraw(pic, hdc, layout);
     if (flush)
@@ -292,6 +340,7 @@ int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout&
 
 int ShowHorizontalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    Pacer pace;
     Saved saved;
     if (!Describes(pic) || !saved.Take(pic))
         return 0;
@@ -306,7 +355,7 @@ int ShowHorizontalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, con
                     saved.Touch(pic, phase == 1, static_cast<int>(row), 0, pic.GetRowBytes());
             }
             FullDraw(pic, hdc, layout);
-            Step(flush, 100);
+            pace.Step(flush, 100);
         }
     }
     return 1;
@@ -314,6 +363,7 @@ int ShowHorizontalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, con
 
 int ShowVerticalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    Pacer pace;
     const int depth = pic.GetBitCount();
     if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
         return 0;
@@ -335,7 +385,7 @@ int ShowVerticalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const
                     saved.Touch(pic, phase == 1, row, at, unit);
             }
             FullDraw(pic, hdc, layout);
-            Step(flush, 100);
+            pace.Step(flush, 100);
         }
     }
     return 1;
@@ -343,6 +393,7 @@ int ShowVerticalBlinds(CPicture& pic, HDC hdc, const EffectLayout& layout, const
 
 int ShowMosaic(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
+    Pacer pace;
     Saved saved;
     if (!Describes(pic))
         return 0;
@@ -371,8 +422,14 @@ int ShowMosaic(CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectF
             const std::int64_t count = std::min(blockBytes, stride - offset);
             for (int y = 32 * r; y < 32 * r + 32 && y < h; ++y)
                 saved.Touch(pic, restore, y, offset, count);
-            FullDraw(pic, hdc, layout);
-            Step(flush, 10);
+            if (phase == 0 && n == 0) {
+                FullDraw(pic, hdc, layout);
+            } else {
+                const int depth = pic.GetBitCount();
+                BandDraw(pic, hdc, layout, h - std::min(32 * r + 32, h), h - 32 * r,
+                         static_cast<int>(offset * 8 / depth), static_cast<int>(((offset + count) * 8 + depth - 1) / depth));
+            }
+            pace.Step(flush, 10);
         }
     }
     return 1;

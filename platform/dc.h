@@ -16,6 +16,11 @@ public:
     // Stretches a DIB onto this context; DrawDibDraw forwards here. The
     // source rectangle counts from the picture's top-left corner. Contexts
     // without pixels of their own ignore the call.
+    // Limits what later draws touch to `logical` (logical coordinates), on
+    // top of any clip; null lifts the limit. A redraw that changes only a
+    // band of the picture costs that band. Contexts without pixels ignore it.
+    virtual void LimitDrawing(const RECT* logical) { (void)logical; }
+
     virtual BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
                                 const RGBQUAD* colors, const void* bits, int xSrc, int ySrc, int cxSrc,
                                 int cySrc, UINT flags);

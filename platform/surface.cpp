@@ -26,10 +26,28 @@ void SurfaceDC::Resize(int width, int height)
 
 void SurfaceDC::SetClip(int left, int top, int right, int bottom)
 {
-    m_clip.left = std::max(0, left);
-    m_clip.top = std::max(0, top);
-    m_clip.right = std::min(m_width, right);
-    m_clip.bottom = std::min(m_height, bottom);
+    m_setClip = RECT{std::max(0, left), std::max(0, top), std::min(m_width, right), std::min(m_height, bottom)};
+    ApplyClip();
+}
+
+void SurfaceDC::LimitDrawing(const RECT* logical)
+{
+    m_bLimited = logical != nullptr;
+    if (logical)
+        m_limit = RECT{logical->left - m_originX, logical->top - m_originY, logical->right - m_originX,
+                       logical->bottom - m_originY};
+    ApplyClip();
+}
+
+void SurfaceDC::ApplyClip()
+{
+    m_clip = m_setClip;
+    if (m_bLimited) {
+        m_clip.left = std::max(m_clip.left, m_limit.left);
+        m_clip.top = std::max(m_clip.top, m_limit.top);
+        m_clip.right = std::min(m_clip.right, m_limit.right);
+        m_clip.bottom = std::min(m_clip.bottom, m_limit.bottom);
+    }
 }
 
 void SurfaceDC::Fill(std::uint32_t colour)

@@ -30,6 +30,7 @@ public:
     // Device rectangle outside which nothing is drawn (defaults to the surface).
     void SetClip(int left, int top, int right, int bottom);
     void ResetClip() { SetClip(0, 0, m_width, m_height); }
+    void LimitDrawing(const RECT* logical) override;
     void Fill(std::uint32_t colour);
     // The device rectangle drawn since the last call (empty when nothing
     // was), so that only that part needs to reach the screen.
@@ -46,7 +47,11 @@ private:
     int m_height = 0;
     int m_originX = 0;
     int m_originY = 0;
-    RECT m_clip;
+    RECT m_clip;       // what is drawn: the clip, cut to the limit
+    RECT m_setClip;    // the clip as set
+    bool m_bLimited = false;
+    RECT m_limit;      // device pixels
+    void ApplyClip();
     RECT m_dirty{0, 0, 0, 0};
     void AddDirty(int left, int top, int right, int bottom);
     std::vector<int> m_xmap; // reused between draws

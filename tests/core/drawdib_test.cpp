@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 constexpr std::uint32_t kBlack = 0xFF000000u;
@@ -100,11 +102,22 @@ TEST(DrawDib, PartialSourceShrinkClipAndScroll)
         EXPECT_EQ(dc.Pixel(0, 0), kBlack);
         EXPECT_EQ(dc.Pixel(2, 0), q.b);
         EXPECT_EQ(dc.Pixel(3, 3), q.d);
+        // What reaches the screen is what was drawn, inside the clip, once.
+        const RECT dirty = dc.TakeDirty();
+        EXPECT_EQ((std::array<LONG, 4>{dirty.left, dirty.top, dirty.right, dirty.bottom}),
+                  (std::array<LONG, 4>{2, 0, 4, 4}));
+        EXPECT_EQ(dc.TakeDirty().right, 0);
     }
     {
         // Scrolled by one pixel each way: logical (1, 1) is device (0, 0).
         SurfaceDC dc(3, 3);
         dc.SetViewportOrigin(1, 1);
+        dc.TakeDirty();
+        p->Draw(&dc, 1, 1, 1, 1, 0, 0, 2, 2, 0);
+        p->Draw(&dc, 2, 3, 1, 1, 0, 0, 2, 2, 0);
+        const RECT dirty = dc.TakeDirty(); // device pixels, both draws
+        EXPECT_EQ((std::array<LONG, 4>{dirty.left, dirty.top, dirty.right, dirty.bottom}),
+                  (std::array<LONG, 4>{0, 0, 2, 3}));
         p->Draw(&dc, 0, 0, 4, 4, 0, 0, 2, 2, 0);
         EXPECT_EQ(dc.Pixel(0, 0), q.a);
         EXPECT_EQ(dc.Pixel(1, 0), q.b);

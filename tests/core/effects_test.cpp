@@ -1,9 +1,11 @@
 #include "picture/effects.h"
 #include "picture/picture.h"
 #include "platform/clock.h"
+#include "platform/surface.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -176,6 +178,22 @@ TEST(LoadEffects, EdgeWipesOverTwentyFourPixelsTakeThreeSteps)
     EXPECT_EQ(wide.calls[49], C(5, 7, 588, 2, 12, 0, 588, 2));
     EXPECT_EQ(wide.calls[50], Full(600, 2));
     EXPECT_EQ(wide.elapsed, 510u);
+}
+
+TEST(LoadEffects, ShowingAStepTakesPartOfItsPause)
+{
+    // A screen that needs 4 ms to show each step: the steps still start 10 ms
+    // apart; one that needs 25 ms is followed by the next step at once.
+    for (const DWORD show : {4u, 25u}) {
+        const auto pic = MakePicture(30, 24, 24);
+        FakeClock clock;
+        RecordingDC dc(clock);
+        EffectFromTop(*pic, &dc, EffectLayout{}, [&] { clock.now += show; });
+        ASSERT_EQ(dc.calls.size(), 3u);
+        const DWORD step = show < 10 ? 10 : show;
+        EXPECT_EQ(dc.calls[1].at - dc.calls[0].at, step);
+        EXPECT_EQ(dc.calls[2].at - dc.calls[1].at, step);
+    }
 }
 
 TEST(LoadEffects, CornerEntryOnAWidePicture)
@@ -444,6 +462,30 @@ TEST(ImmediateEffects, EveryDepthRestoredAfterTheStatedSteps)
         ASSERT_EQ(r.calls.size(), 90u);
         EXPECT_TRUE(AllWhite({r.snapshots[0].begin(), r.snapshots[0].begin() + stride}));
         EXPECT_FALSE(AllWhite({r.snapshots[0].begin(), r.snapshots[0].begin() + 2 * stride}));
+    }
+}
+
+TEST(ImmediateEffects, EveryStepShowsWhatAFullDrawWould)
+{
+    // The steps after the first redraw only the band they changed; the
+    // screen must still equal a full draw of the picture as it is.
+    using Fn = int (*)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&);
+    for (const Fn fn : {Fn(ShowScanDown), Fn(ShowScanUp), Fn(ShowMosaic)}) {
+        for (const float zoom : {0.7f, 1.6f}) {
+            const auto pic = MakePicture(37, 45, 24);
+            FakeClock clock;
+            SurfaceDC dc(80, 90), ref(80, 90);
+            const int cx = int(37 * double(zoom)), cy = int(45 * double(zoom));
+            int steps = 0, wrong = 0;
+            fn(*pic, &dc, EffectLayout{zoom, 3, 2}, [&] {
+                ++steps;
+                ref.Fill(0xFF000000u);
+                pic->Draw(&ref, 3, 2, cx, cy, 0, 0, 37, 45, 0);
+                wrong += !std::equal(dc.Bits(), dc.Bits() + 80 * 90, ref.Bits());
+            });
+            EXPECT_GT(steps, 2);
+            EXPECT_EQ(wrong, 0) << zoom;
+        }
     }
 }
 

@@ -287,6 +287,19 @@ TEST(FileCommands, DeletingTheOnlyPictureEmptiesTheFolder)
     EXPECT_EQ(f.dir.Names(), std::vector<std::string>{"again.bmp"});
 }
 
+TEST(FileCommands, DialogTypeFoundInEveryForm)
+{
+    // Whole filter, description alone (details hidden), patterns alone.
+    const QVector<FileFilter> types = CKorvexView::SaveFilters();
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("GIF(*.gif) (*.gif)")), 6);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("GIF(*.gif)")), 6);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("JPEG(*.jpg)")), 4);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("*.pcx")), 5);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("所有文件(*.*)")), 1);
+    EXPECT_EQ(FilterIndexOf(CKorvexView::OpenFilters(), QStringLiteral("(*.jpg *.jpeg)")), 5);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("PNG(*.png)")), 0);
+}
+
 TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
 {
     Folder src({"src.bmp"});

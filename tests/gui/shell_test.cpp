@@ -204,6 +204,14 @@ TEST(Shell, StatusBarPanesAndNoPrompts)
     EXPECT_FALSE(run.frame->StatusBar()->isHidden());
     EXPECT_TRUE(run.frame->Action(res::ID_VIEW_STATUS_BAR)->isChecked());
     EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 1.000"));
+    // A text wider than its pane widens it; a shorter one later keeps it.
+    const QString wide = QStringLiteral("宽×高 = 12345678×12345678");
+    run.frame->SetPaneText(3, wide);
+    const int widened = run.frame->Pane(3)->minimumWidth();
+    EXPECT_GE(widened, QFontMetrics(run.frame->Pane(3)->font()).horizontalAdvance(wide));
+    run.frame->SetPaneText(3, QStringLiteral("宽×高 = 1×1"));
+    EXPECT_EQ(run.frame->Pane(3)->minimumWidth(), widened);
+    EXPECT_EQ(run.frame->Pane(2)->minimumWidth(), 100);
     run.frame->ExecuteCommand(res::ID_VIEW_TOOLBAR);
     EXPECT_TRUE(run.frame->ToolBar()->isHidden());
     EXPECT_FALSE(run.frame->Action(res::ID_VIEW_TOOLBAR)->isChecked());

@@ -5,10 +5,13 @@
 #include "../core/test_util.h"
 
 #include <QAction>
+#include <QImage>
 #include <QMenu>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+#include <array>
 
 TEST(ViewLayout, FitCentreAndZoomSteps)
 {
@@ -143,8 +146,49 @@ TEST(View, PaintsStatusScrollAndContextMenu)
     EXPECT_TRUE(on.contains(QString::number(res::ID_ROTATE_CW)));
     EXPECT_FALSE(on.contains(QString::number(res::ID_PREV_PICTURE))); // first of its folder
 
+    // The context menu asks the same update handlers as the menus: Delete
+    // is off during the slideshow; an unchecked item carries no check box.
+    run.frame->m_bSlideShow = 1;
+    std::unique_ptr<QMenu> slideshow(view->BuildContextMenu());
+    EXPECT_FALSE(EnabledItems(slideshow.get()).contains(QString::number(res::ID_DELETE)));
+    run.frame->m_bSlideShow = 0;
+    for (QAction* a : slideshow->actions()) {
+        if (a->data().toInt() == res::ID_FULL_SCREEN) {
+            EXPECT_FALSE(a->isCheckable());
+        }
+    }
+
     // The effect switch toggles and carries the check mark.
     EXPECT_TRUE(run.frame->ExecuteCommand(res::ID_EFFECT_ON));
     EXPECT_EQ(view->m_bEffectsOff, 0);
     EXPECT_TRUE(run.frame->Action(res::ID_EFFECT_ON)->isChecked());
+    EXPECT_FALSE(run.frame->Action(res::ID_EFFECT_MOSAIC)->isCheckable() &&
+                 !run.frame->Action(res::ID_EFFECT_MOSAIC)->isChecked());
+}
+
+TEST(View, PrintedPageHoldsTheWholePicture)
+{
+    // At the factor's size when it fits, centred; else shrunk keeping its
+    // proportions (a page of 600 dots an inch against a 96 dpi screen).
+    PageRect r = PrintPlacement(800, 600, 1.0, 96, 600, 600, 6000, 6000);
+    EXPECT_EQ((std::array{r.x, r.y, r.cx, r.cy}), (std::array{500, 1125, 5000, 3750}));
+    r = PrintPlacement(800, 600, 2.0, 96, 600, 600, 4000, 6000);
+    EXPECT_EQ((std::array{r.x, r.y, r.cx, r.cy}), (std::array{0, 1500, 4000, 3000}));
+    r = PrintPlacement(600, 800, -0.1f, 96, 300, 300, 3000, 2000);
+    EXPECT_EQ((std::array{r.x, r.y, r.cx, r.cy}), (std::array{750, 0, 1500, 2000}));
+
+    RunningApp run;
+    CKorvexView* view = run.View();
+    TempDir dir;
+    ASSERT_TRUE(view->OpenPicture(QString::fromStdString(WritePicture(dir))));
+    view->m_fZoom = 100.0f; // far larger than the page: shrunk to fit
+    QImage page(90, 60, QImage::Format_RGB32);
+    page.fill(Qt::gray);
+    view->PrintPage(&page);
+    // 4 x 2 becomes 90 x 45, centred: red left half, blue right half, the
+    // page untouched above and below.
+    EXPECT_EQ(page.pixel(45, 5), QColor(Qt::gray).rgb());
+    EXPECT_EQ(page.pixel(45, 54), QColor(Qt::gray).rgb());
+    EXPECT_EQ(qRed(page.pixel(2, 9)), 200); // the top row at the top of the band
+    EXPECT_EQ(qBlue(page.pixel(87, 50)), 100);
 }
