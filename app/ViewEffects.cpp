@@ -106,6 +106,7 @@ void CKorvexView::ShowFrameBeforeEffect()
     // dialog uncovered is repainted now, the erased view included.
     m_surface.TakeDirty();
     window()->repaint();
+    viewport()->repaint();
 }
 
 void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&))
