@@ -18,6 +18,7 @@
 #include <new>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 // libjpeg reports fatal errors by calling error_exit, which must not return.
 // We jump back to the read or write in progress. The functions that set the
@@ -54,15 +55,28 @@ namespace {
 // of about 170 megapixels needs this much).
 constexpr long kLibraryMemoryLimit = 1024L * 1024 * 1024;
 
-enum class JobStatus { Ok, Fatal, NoMemory, Unsupported };
+// Far more scans than any real progressive file has. Every scan costs a pass
+// over the picture however few bytes it takes, so a small file of thousands
+// of scans would otherwise keep the decoder busy for minutes.
+constexpr int kMaxScans = 500;
+
+enum class JobStatus { Ok, Fatal, NoMemory, Unsupported, TooManyScans };
 
 // Where decoded rows go: a top-down RGB buffer, or a bottom-up BGR DIB block.
 enum class Target { RgbRows, DibBlock };
 
 struct ReadJob {
-    std::FILE* file;
+    const JOCTET* data; // the whole file
+    std::size_t size;
     jpeg_decompress_struct info;
     JpegErrorManager error;
+    jpeg_source_mgr source;
+    jpeg_progress_mgr progress;
+    void (*libraryMessage)(j_common_ptr, int);
+    // Once the data has ended before the picture did: the rows it reaches.
+    bool dataEnded;
+    JDIMENSION reachedRows;
+    bool tooManyScans;
     Target target;
     BYTE* rgb;     // RgbRows
     HGLOBAL block; // DibBlock
@@ -93,11 +107,124 @@ void CmykRow(const JSAMPLE* in, BYTE* out, int width, int red, bool inverted)
     }
 }
 
+// The data has ended before the picture: the file itself, or the coded
+// data of a scan at a marker. Rows below the band of rows being decoded hold
+// nothing from the file; they are never decoded and stay black, as in a GIF
+// cut short. Once a first scan has covered the picture, a later one ending
+// early still leaves every row something to show.
+void NoteDataEnd(j_decompress_ptr info)
+{
+    auto* job = static_cast<ReadJob*>(info->client_data);
+    JDIMENSION reached = info->output_height;
+    if (info->input_scan_number <= 1) {
+        const JDIMENSION band = JDIMENSION(info->max_v_samp_factor * info->min_DCT_scaled_size);
+        reached = std::min(reached, (info->input_iMCU_row + 1) * band);
+    }
+    job->reachedRows = job->dataEnded ? std::max(job->reachedRows, reached) : reached;
+    job->dataEnded = true;
+}
+
+} // namespace
+
+// The library's callbacks for a decode; the job is the decoder's client data.
+extern "C" {
+
+static void JpegSourceInit(j_decompress_ptr) {}
+static void JpegSourceTerm(j_decompress_ptr) {}
+
+// Asked for more than the file holds. As the library's own sources do, an end
+// of image marker lets it finish with what it has.
+static boolean JpegSourceFill(j_decompress_ptr info)
+{
+    static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+    if (static_cast<ReadJob*>(info->client_data)->size == 0)
+        ERREXIT(info, JERR_INPUT_EMPTY);
+    WARNMS(info, JWRN_JPEG_EOF);
+    NoteDataEnd(info);
+    info->src->next_input_byte = kEnd;
+    info->src->bytes_in_buffer = sizeof kEnd;
+    return TRUE;
+}
+
+static void JpegSourceSkip(j_decompress_ptr info, long count)
+{
+    if (count <= 0)
+        return;
+    if (std::size_t(count) > info->src->bytes_in_buffer) {
+        JpegSourceFill(info);
+        return;
+    }
+    info->src->next_input_byte += count;
+    info->src->bytes_in_buffer -= std::size_t(count);
+}
+
+// The Huffman decoders warn when a scan's coded data stops at a marker that
+// is not a restart marker: nothing more of that scan follows.
+static void JpegReadMessage(j_common_ptr common, int level)
+{
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    auto* job = static_cast<ReadJob*>(info->client_data);
+    if (level < 0 && common->err->msg_code == JWRN_HIT_MARKER &&
+        (info->unread_marker < JPEG_RST0 || info->unread_marker > JPEG_RST0 + 7))
+        NoteDataEnd(info);
+    job->libraryMessage(common, level);
+}
+
+// Called as the library works through the scans; a file with too many is
+// dropped as soon as the library meets one more.
+static void JpegReadProgress(j_common_ptr common)
+{
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    if (info->input_scan_number > kMaxScans) {
+        auto* job = static_cast<ReadJob*>(info->client_data);
+        job->tooManyScans = true;
+        std::longjmp(job->error.jump, 1);
+    }
+}
+
+} // extern "C"
+
+namespace {
+
+// The start-of-scan markers the library will meet: those outside the
+// segments that carry a length, up to the end of image (a scan's coded data
+// never holds a marker byte pair, the 0xFF it needs being stuffed). Counts
+// no further than one past `limit`.
+int CountScans(const JOCTET* data, std::size_t size, int limit)
+{
+    int scans = 0;
+    std::size_t pos = 2;
+    while (scans <= limit && pos < size) {
+        const void* next = std::memchr(data + pos, 0xFF, size - pos);
+        if (!next)
+            break;
+        pos = std::size_t(static_cast<const JOCTET*>(next) - data) + 1;
+        while (pos < size && data[pos] == 0xFF)
+            ++pos;
+        if (pos >= size)
+            break;
+        const unsigned marker = data[pos++];
+        if (marker == JPEG_EOI)
+            break;
+        // A stuffed zero, a restart marker, a start of image or a TEM stand alone.
+        if (marker == 0x00 || marker == 0x01 || (marker >= JPEG_RST0 && marker <= 0xD8))
+            continue;
+        if (marker == 0xDA)
+            ++scans;
+        if (pos + 2 > size)
+            break;
+        pos += std::size_t(data[pos]) << 8 | data[pos + 1];
+    }
+    return scans;
+}
+
 void DecodeJob(ReadJob* job)
 {
     jpeg_decompress_struct* info = &job->info;
     info->err = jpeg_std_error(&job->error.pub);
     job->error.pub.error_exit = JpegFatalErrorExit;
+    job->libraryMessage = job->error.pub.emit_message;
+    job->error.pub.emit_message = JpegReadMessage;
     if (setjmp(job->error.jump)) {
         jpeg_destroy_decompress(info);
         if (job->block) {
@@ -107,15 +234,25 @@ void DecodeJob(ReadJob* job)
         std::free(job->rgb);
         job->rgb = nullptr;
         job->block = nullptr;
-        job->status = JobStatus::Fatal;
+        job->status = job->tooManyScans ? JobStatus::TooManyScans : JobStatus::Fatal;
         return;
     }
+    info->client_data = job;
     jpeg_create_decompress(info);
     // Progressive and multi-scan files keep every coefficient until the end:
     // a few header bytes can ask for gigabytes. Past this the library stops
     // with its own message.
     info->mem->max_memory_to_use = kLibraryMemoryLimit;
-    jpeg_stdio_src(info, job->file);
+    job->source.init_source = JpegSourceInit;
+    job->source.fill_input_buffer = JpegSourceFill;
+    job->source.skip_input_data = JpegSourceSkip;
+    job->source.resync_to_restart = jpeg_resync_to_restart;
+    job->source.term_source = JpegSourceTerm;
+    job->source.next_input_byte = job->data;
+    job->source.bytes_in_buffer = job->size;
+    info->src = &job->source;
+    job->progress.progress_monitor = JpegReadProgress;
+    info->progress = &job->progress;
     jpeg_read_header(info, TRUE);
     const bool bgr = job->target == Target::DibBlock;
     // Colour and grey files come out as three bytes a pixel in the order the
@@ -175,6 +312,10 @@ void DecodeJob(ReadJob* job)
 #endif
     while (info->output_scanline < info->output_height) {
         const JDIMENSION y = info->output_scanline;
+        // Rows the data never reached are not decoded, and their memory
+        // is never touched.
+        if (job->dataEnded && y >= job->reachedRows)
+            break;
         if (cmyk) {
             if (jpeg_read_scanlines(info, cmykRow, 1) != 1)
                 break;
@@ -183,7 +324,7 @@ void DecodeJob(ReadJob* job)
         }
         // Straight into the target's rows, a few at a time.
         JSAMPROW rows[4];
-        JDIMENSION n = info->output_height - y;
+        JDIMENSION n = (job->dataEnded ? job->reachedRows : info->output_height) - y;
         if (n > 4)
             n = 4;
         for (JDIMENSION i = 0; i < n; ++i)
@@ -195,7 +336,8 @@ void DecodeJob(ReadJob* job)
             for (BYTE* p = rows[i]; p < rows[i] + job->width * 3; p += 3)
                 std::swap(p[0], p[2]);
     }
-    jpeg_finish_decompress(info);
+    if (info->output_scanline == info->output_height)
+        jpeg_finish_decompress(info);
     jpeg_destroy_decompress(info);
     if (job->block)
         GlobalUnlock(job->block);
@@ -298,8 +440,8 @@ std::string WithPath(const char* prefix, const std::string& path)
 // result from and delete, or null (with `*error` set) when it failed.
 ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
 {
-    std::FILE* file = OpenFile(path, "rb");
-    if (!file) {
+    FileContents file;
+    if (!file.Load(path)) {
         *error = WithPath("JPEG :\nCan't open ", path);
         return nullptr;
     }
@@ -307,18 +449,23 @@ ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
     // to free.
     auto* job = new (std::nothrow) ReadJob{};
     if (!job) {
-        std::fclose(file);
         *error = "JpegFile :\nOut of memory";
         return nullptr;
     }
-    job->file = file;
+    job->data = file.Data();
+    job->size = file.Size();
     job->target = target;
-    DecodeJob(job);
-    std::fclose(file);
+    // Counted up front, since the library would take a pass over the
+    // picture for each scan before its count reached the limit.
+    if (CountScans(job->data, job->size, kMaxScans) > kMaxScans)
+        job->status = JobStatus::TooManyScans;
+    else
+        DecodeJob(job);
     switch (job->status) {
     case JobStatus::Ok: return job;
     case JobStatus::NoMemory: *error = "JpegFile :\nOut of memory"; break;
     case JobStatus::Unsupported: *error = "JpegFile :\nUnsupported colour components"; break;
+    case JobStatus::TooManyScans: *error = "JpegFile :\nMore than " + std::to_string(kMaxScans) + " scans"; break;
     case JobStatus::Fatal: break; // the library's message box has said why
     }
     delete job;

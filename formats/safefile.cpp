@@ -1,11 +1,54 @@
 #include "safefile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The file a path names once symbolic links are followed, existing or not
+// (a dangling link names the file a write would create). Empty when the
+// links loop or cannot be read.
+std::string FollowLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string link(std::size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || std::size_t(n) >= link.size())
+            return {};
+        link.resize(std::size_t(n));
+        if (link[0] == '/') {
+            path = link;
+        } else {
+            // Relative to the folder that holds the link.
+            const std::size_t slash = path.find_last_of('/');
+            path = slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+        }
+    }
+    errno = ELOOP;
+    return {};
+}
+
+// A file-size limit would otherwise end the program with SIGXFSZ in the
+// middle of a write; ignored, the write fails with EFBIG like any other
+// write error and the temporary file is removed. A handler the program
+// installed itself is left alone.
+void KeepFileSizeLimitFromKilling()
+{
+    struct sigaction current;
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+        !(current.sa_flags & SA_SIGINFO))
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+} // namespace
 
 SafeFile::~SafeFile()
 {
@@ -15,10 +58,28 @@ SafeFile::~SafeFile()
 std::FILE* SafeFile::Open(const std::string& target)
 {
     Abandon();
-    m_target = target;
     m_failed = false;
-    std::string pattern = target + ".tmp-XXXXXX";
-    int fd = mkstemp(pattern.data());
+    m_target = FollowLinks(target);
+    if (m_target.empty())
+        return nullptr;
+    struct stat st;
+    m_replacing = stat(m_target.c_str(), &st) == 0;
+    if (m_replacing) {
+        // Renaming would replace what a plain write could not: a file the
+        // user may not write, or a FIFO, device or folder.
+        if (!S_ISREG(st.st_mode)) {
+            errno = EINVAL;
+            return nullptr;
+        }
+        if (faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+            return nullptr;
+        m_mode = st.st_mode & 07777;
+        m_owner = st.st_uid;
+        m_group = st.st_gid;
+    }
+    KeepFileSizeLimitFromKilling();
+    std::string pattern = m_target + ".tmp-XXXXXX";
+    int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     m_temp = pattern;
@@ -46,14 +107,18 @@ bool SafeFile::Commit()
     if (!m_file)
         return false;
     bool ok = !m_failed && std::fflush(m_file) == 0 && !std::ferror(m_file);
-    // Keep the permissions of a file being replaced; a new file gets the
-    // usual 0666 less the umask rather than mkstemp's private 0600.
+    // The replacement keeps the old file's owner (where we may give it) and
+    // permission bits; a new file gets the usual 0666 less the umask rather
+    // than mkstemp's private 0600.
     mode_t mode;
-    struct stat st;
-    if (stat(m_target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
+    if (m_replacing) {
+        mode = m_mode;
+        if (fchown(fileno(m_file), m_owner, m_group) != 0) {
+            // Not ours to give away; the group alone may still be ours.
+            (void)fchown(fileno(m_file), uid_t(-1), m_group);
+        }
     } else {
-        mode_t mask = umask(0);
+        const mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
     }

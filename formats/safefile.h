@@ -1,10 +1,13 @@
 // Writing a file without ever leaving a partial one where a good one stood:
 // the data goes to a temporary file in the target's folder, which replaces
-// the target only once it is complete.
+// the target only once it is complete. Only a regular file the user may
+// write is replaced; a symbolic link is followed and its target replaced,
+// with the old file's permission bits.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <sys/types.h>
 
 class SafeFile {
 public:
@@ -13,7 +16,9 @@ public:
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
-    // Creates the temporary file; returns null when the folder is not writable.
+    // Creates the temporary file; returns null when the target may not be
+    // replaced (not writable, not a regular file) or the folder is not
+    // writable.
     std::FILE* Open(const std::string& target);
     std::FILE* Stream() const { return m_file; }
     bool Write(const void* data, std::size_t bytes);
@@ -23,7 +28,11 @@ public:
 
 private:
     std::FILE* m_file = nullptr;
-    std::string m_target;
+    std::string m_target; // with symbolic links resolved
     std::string m_temp;
     bool m_failed = false;
+    bool m_replacing = false; // the target exists; its owner and mode follow
+    mode_t m_mode = 0;
+    uid_t m_owner = 0;
+    gid_t m_group = 0;
 };

@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+// Opens an existing regular file for reading, or returns -1. Nothing here
+// ever waits: a FIFO, socket, device or folder, even one with a picture's
+// name, is refused as a file that cannot be opened.
+int OpenRegularFile(const std::string& path);
+
+// Reading modes ("r", "rb") go through OpenRegularFile; others open as given.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
 // Reads the whole file; false when it cannot be opened or read.
@@ -30,5 +36,5 @@ private:
     std::vector<unsigned char> m_copy;
 };
 
-// The file's length, or -1 when it cannot be opened.
+// The length of a regular file, or -1.
 std::int64_t FileLength(const std::string& path);
