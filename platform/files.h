@@ -14,8 +14,6 @@ int OpenRegularFile(const std::string& path);
 // Reading modes ("r", "rb") go through OpenRegularFile; others open as given.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
-// Reads the whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& out);
 // A whole file held read-only in memory: mapped where the system allows
 // (no copy until the reader copies what it needs), read otherwise.
 class FileContents {
