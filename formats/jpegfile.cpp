@@ -73,9 +73,11 @@ struct ReadJob {
     jpeg_source_mgr source;
     jpeg_progress_mgr progress;
     void (*libraryMessage)(j_common_ptr, int);
-    // Once the data has ended before the picture did: the rows it reaches.
-    bool dataEnded;
-    JDIMENSION reachedRows;
+    // Scans whose data ended before the picture did, and how far the
+    // furthest of them got.
+    int scansCutShort;
+    int lastCutScan;
+    JDIMENSION furthestRow;
     bool tooManyScans;
     Target target;
     BYTE* rgb;     // RgbRows
@@ -107,21 +109,29 @@ void CmykRow(const JSAMPLE* in, BYTE* out, int width, int red, bool inverted)
     }
 }
 
-// The data has ended before the picture: the file itself, or the coded
-// data of a scan at a marker. Rows below the band of rows being decoded hold
-// nothing from the file; they are never decoded and stay black, as in a GIF
-// cut short. Once a first scan has covered the picture, a later one ending
-// early still leaves every row something to show.
+// The data of the scan being read has ended before the picture did: the
+// file itself, or the scan's coded data at a marker. What it reached is the
+// band of rows being decoded.
 void NoteDataEnd(j_decompress_ptr info)
 {
     auto* job = static_cast<ReadJob*>(info->client_data);
-    JDIMENSION reached = info->output_height;
-    if (info->input_scan_number <= 1) {
-        const JDIMENSION band = JDIMENSION(info->max_v_samp_factor * info->min_DCT_scaled_size);
-        reached = std::min(reached, (info->input_iMCU_row + 1) * band);
+    if (job->lastCutScan != info->input_scan_number) {
+        job->lastCutScan = info->input_scan_number;
+        ++job->scansCutShort;
     }
-    job->reachedRows = job->dataEnded ? std::max(job->reachedRows, reached) : reached;
-    job->dataEnded = true;
+    const JDIMENSION band = JDIMENSION(info->max_v_samp_factor * info->min_DCT_scaled_size);
+    job->furthestRow = std::max(job->furthestRow, (info->input_iMCU_row + 1) * band);
+}
+
+// The rows the file's data reaches: all of them when a scan got to its end,
+// else as far as the furthest scan got. Rows below hold nothing from the file;
+// they are never decoded and stay black, as in a GIF cut short.
+JDIMENSION RowsReached(const ReadJob* job)
+{
+    const jpeg_decompress_struct& info = job->info;
+    if (job->scansCutShort < info.input_scan_number)
+        return info.output_height;
+    return std::min(info.output_height, job->furthestRow);
 }
 
 } // namespace
@@ -170,8 +180,8 @@ static void JpegReadMessage(j_common_ptr common, int level)
     job->libraryMessage(common, level);
 }
 
-// Called as the library works through the scans; a file with too many is
-// dropped as soon as the library meets one more.
+// Called as the scans are read in; a file with too many is dropped as soon
+// as one more is met.
 static void JpegReadProgress(j_common_ptr common)
 {
     auto* info = reinterpret_cast<j_decompress_ptr>(common);
@@ -254,6 +264,11 @@ void DecodeJob(ReadJob* job)
     job->progress.progress_monitor = JpegReadProgress;
     info->progress = &job->progress;
     jpeg_read_header(info, TRUE);
+    // The scans of a multi-scan file are read in here rather than by the
+    // library, which would walk every row of every scan even once the data
+    // has ended: reading stops there.
+    const bool multiScan = jpeg_has_multiple_scans(info);
+    info->buffered_image = boolean(multiScan);
     const bool bgr = job->target == Target::DibBlock;
     // Colour and grey files come out as three bytes a pixel in the order the
     // target wants, converted by the library; CMYK and YCCK as the library's
@@ -278,6 +293,16 @@ void DecodeJob(ReadJob* job)
         jpeg_destroy_decompress(info);
         job->status = JobStatus::Unsupported;
         return;
+    }
+    if (multiScan) {
+        int read;
+        do {
+            // As the library's own reading loop does, so that the scan
+            // limit applies.
+            (*info->progress->progress_monitor)(reinterpret_cast<j_common_ptr>(info));
+            read = jpeg_consume_input(info);
+        } while (read != JPEG_REACHED_EOI && job->scansCutShort == 0);
+        jpeg_start_output(info, info->input_scan_number);
     }
     job->width = int(info->output_width);
     job->height = int(info->output_height);
@@ -314,7 +339,8 @@ void DecodeJob(ReadJob* job)
         const JDIMENSION y = info->output_scanline;
         // Rows the data never reached are not decoded, and their memory
         // is never touched.
-        if (job->dataEnded && y >= job->reachedRows)
+        const JDIMENSION reached = RowsReached(job);
+        if (y >= reached)
             break;
         if (cmyk) {
             if (jpeg_read_scanlines(info, cmykRow, 1) != 1)
@@ -324,7 +350,7 @@ void DecodeJob(ReadJob* job)
         }
         // Straight into the target's rows, a few at a time.
         JSAMPROW rows[4];
-        JDIMENSION n = (job->dataEnded ? job->reachedRows : info->output_height) - y;
+        JDIMENSION n = reached - y;
         if (n > 4)
             n = 4;
         for (JDIMENSION i = 0; i < n; ++i)
@@ -336,8 +362,12 @@ void DecodeJob(ReadJob* job)
             for (BYTE* p = rows[i]; p < rows[i] + job->width * 3; p += 3)
                 std::swap(p[0], p[2]);
     }
-    if (info->output_scanline == info->output_height)
+    // A file read in only in part is not finished: that would read on.
+    if (info->output_scanline == info->output_height && (!multiScan || jpeg_input_complete(info))) {
+        if (multiScan)
+            jpeg_finish_output(info);
         jpeg_finish_decompress(info);
+    }
     jpeg_destroy_decompress(info);
     if (job->block)
         GlobalUnlock(job->block);

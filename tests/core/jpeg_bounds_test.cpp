@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <jpeglib.h>
@@ -259,6 +260,23 @@ TEST(JpegBounds, TinyFilesDeclaringHugePicturesLoadWhatTheyHold)
     ASSERT_EQ(picture.GetHeight(), 10280);
     EXPECT_EQ(At(picture, 0, 8), (Rgb{0, 0, 0}));
     EXPECT_EQ(At(picture, 32799, 10279), (Rgb{0, 0, 0}));
+    picture.ReleaseImage();
+
+    // A small progressive file whose frame claims a hundred times its width
+    // and height: every scan's data stops in the first band.
+    Bytes grown = EncodedPhoto(dir.File("grown.jpg"), true);
+    const BYTE progressiveFrame[] = {0xFF, 0xC2};
+    const auto frame = std::search(grown.begin(), grown.end(), progressiveFrame, progressiveFrame + 2);
+    ASSERT_NE(frame, grown.end());
+    frame[5] = BYTE(20300 >> 8);
+    frame[6] = BYTE(20300 & 0xFF);
+    frame[7] = BYTE(6100 >> 8);
+    frame[8] = BYTE(6100 & 0xFF);
+    WriteFileBytes(dir.File("grown.jpg"), grown);
+    ASSERT_EQ(picture.LoadFile(dir.File("grown.jpg"), 1, 0), 1);
+    EXPECT_NE(At(picture, 0, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(At(picture, 0, 16), (Rgb{0, 0, 0}));
+    EXPECT_EQ(At(picture, 6099, 20299), (Rgb{0, 0, 0}));
     picture.ReleaseImage();
     EXPECT_TRUE(messages.messages.empty());
 }
