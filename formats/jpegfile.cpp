@@ -143,14 +143,18 @@ static void JpegSourceInit(j_decompress_ptr) {}
 static void JpegSourceTerm(j_decompress_ptr) {}
 
 // Asked for more than the file holds. As the library's own sources do, an end
-// of image marker lets it finish with what it has.
+// of image marker lets it finish with what it has. The Huffman decoders say
+// themselves when they need data that is not there (JpegReadMessage); the
+// arithmetic decoder takes zeros after a marker as part of the format, so for
+// it the end of the file is where its data ends.
 static boolean JpegSourceFill(j_decompress_ptr info)
 {
     static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
     if (static_cast<ReadJob*>(info->client_data)->size == 0)
         ERREXIT(info, JERR_INPUT_EMPTY);
     WARNMS(info, JWRN_JPEG_EOF);
-    NoteDataEnd(info);
+    if (info->arith_code)
+        NoteDataEnd(info);
     info->src->next_input_byte = kEnd;
     info->src->bytes_in_buffer = sizeof kEnd;
     return TRUE;
