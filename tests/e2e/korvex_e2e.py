@@ -400,7 +400,7 @@ class Session:
     def windows(self, pattern):
         cmd = ["xdotool", "search", "--onlyvisible", "--name", pattern]
         if self.app is not None:
-            cmd[2:2] = ["--pid", str(self.app.pid)]
+            cmd[2:2] = ["--all", "--pid", str(self.app.pid)]  # both: pid and name
         return [int(w) for w in self.x(*cmd, check=False).split()]
 
     def wait_window(self, pattern, timeout=10):
