@@ -7,12 +7,16 @@
 #include "res/resources.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QSettings>
 #include <QTranslator>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 CKorvexApp* g_app = nullptr;
@@ -31,6 +35,40 @@ void InstallQtTranslation()
         QCoreApplication::installTranslator(translator);
     else
         delete translator;
+}
+
+// `path` made absolute against the working folder and cleaned of "." and
+// ".." steps and doubled separators, on the bytes.
+std::string AbsolutePath(const std::string& path)
+{
+    std::string full = path;
+    if (path.empty() || path.front() != '/') {
+        char* cwd = ::getcwd(nullptr, 0); // allocated, as long as it needs
+        full = std::string(cwd ? cwd : "") + '/' + path;
+        std::free(cwd);
+    }
+    std::vector<std::string> steps;
+    std::size_t start = 0;
+    while (start <= full.size()) {
+        const std::size_t slash = std::min(full.find('/', start), full.size());
+        const std::string step = full.substr(start, slash - start);
+        if (step == "..") {
+            if (!steps.empty())
+                steps.pop_back();
+        } else if (!step.empty() && step != ".") {
+            steps.push_back(step);
+        }
+        start = slash + 1;
+    }
+    std::string cleaned;
+    for (const std::string& step : steps)
+        cleaned += '/' + step;
+    return cleaned.empty() ? "/" : cleaned;
+}
+
+QString RecentKey(int i)
+{
+    return QStringLiteral("Recent File List/File%1").arg(i);
 }
 } // namespace
 
@@ -58,7 +96,7 @@ CKorvexApp::~CKorvexApp()
         g_app = nullptr;
 }
 
-bool CKorvexApp::InitInstance(const QStringList& arguments)
+bool CKorvexApp::InitInstance(const std::vector<std::string>& arguments)
 {
     // The profile: organisation and application keys of the settings.
     QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
@@ -73,13 +111,13 @@ bool CKorvexApp::InitInstance(const QStringList& arguments)
 
     // A path on the command line opens the picture as Open does, once the
     // window has its final size.
-    if (!arguments.isEmpty()) {
-        const QString path = QFileInfo(arguments.first()).absoluteFilePath();
+    if (!arguments.empty()) {
+        const std::string path = AbsolutePath(arguments.front());
         AddToRecentFiles(path);
         CMainFrame* frame = m_pFrame.get();
         frame->m_onReady = [frame, path] {
             QApplication::processEvents(); // the view takes the window's new size
-            frame->GetActiveView()->OpenPicture(path);
+            frame->GetActiveView()->OpenPath(path);
             frame->UpdateCommandUI();
         };
     }
@@ -108,26 +146,39 @@ void CKorvexApp::OnFilePrintSetup()
     dlg.exec();
 }
 
-QStringList CKorvexApp::RecentFiles()
+// A path whose bytes are UTF-8 is stored as text, as it always was; any
+// other is stored as bytes, so that no name is lost in a decoding.
+std::vector<std::string> CKorvexApp::RecentFiles()
 {
     QSettings settings;
-    QStringList files;
+    std::vector<std::string> files;
     for (int i = 1; i <= kRecentFiles; ++i) {
-        const QString f = settings.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
-        if (!f.isEmpty())
-            files.append(f);
+        const QVariant value = settings.value(RecentKey(i));
+        const QByteArray path =
+            value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
+        if (!path.isEmpty())
+            files.push_back(path.toStdString());
     }
     return files;
 }
 
-void CKorvexApp::AddToRecentFiles(const QString& path)
+void CKorvexApp::AddToRecentFiles(const std::string& path)
 {
-    QStringList files = RecentFiles();
-    files.removeAll(path);
-    files.prepend(path);
-    while (files.size() > kRecentFiles)
-        files.removeLast();
+    std::vector<std::string> files = RecentFiles();
+    files.erase(std::remove(files.begin(), files.end(), path), files.end());
+    files.insert(files.begin(), path);
+    files.resize(std::min<std::size_t>(files.size(), kRecentFiles));
     QSettings settings;
-    for (int i = 1; i <= kRecentFiles; ++i)
-        settings.setValue(QStringLiteral("Recent File List/File%1").arg(i), i <= files.size() ? files[i - 1] : QString());
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        if (i > int(files.size())) {
+            settings.setValue(RecentKey(i), QString());
+            continue;
+        }
+        const QByteArray bytes = QByteArray::fromStdString(files[std::size_t(i - 1)]);
+        const QString text = QString::fromUtf8(bytes);
+        if (text.toUtf8() == bytes)
+            settings.setValue(RecentKey(i), text);
+        else
+            settings.setValue(RecentKey(i), bytes);
+    }
 }

@@ -3,10 +3,10 @@
 
 #include "CmdTarget.h"
 
-#include <QStringList>
-
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CKorvexDoc;
 class QWidget;
@@ -19,8 +19,9 @@ public:
     ~CKorvexApp() override;
 
     // Start-up in order: profile, recent files, document/frame/view, the
-    // command line, show. Returns false to end the program.
-    bool InitInstance(const QStringList& arguments);
+    // command line (paths as the bytes the system passed), show. Returns
+    // false to end the program.
+    bool InitInstance(const std::vector<std::string>& arguments);
     void OnAppAbout();
     void OnFilePrintSetup();
     // The application's one printer, made on first use: what Print Setup
@@ -30,9 +31,10 @@ public:
     CMainFrame* m_pMainWnd = nullptr;
     CKorvexDoc* GetDocument() const { return m_pDoc.get(); }
 
-    // The recent-file list of the profile (at most 4, newest first).
-    static QStringList RecentFiles();
-    static void AddToRecentFiles(const QString& path);
+    // The recent-file list of the profile (at most 4, newest first), as
+    // byte-string paths.
+    static std::vector<std::string> RecentFiles();
+    static void AddToRecentFiles(const std::string& path);
 
     // Shown modally by OnAppAbout; tests replace it to look at the dialog.
     std::function<void(QWidget* parent)> m_showAbout;

@@ -8,7 +8,7 @@
 #include "res/resources.h"
 
 #include <QContextMenuEvent>
-#include <QFileInfo>
+#include <QFile>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -147,10 +148,30 @@ bool CKorvexView::OpenPicture(const QString& path)
 bool CKorvexView::LoadAndShow(const std::string& path)
 {
     m_picture.ReleaseImage();
-    if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0))
+    if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0)) {
+        ShowNoPicture();
         return false;
+    }
     ShowInfoAndPresent(path);
     return true;
+}
+
+void CKorvexView::ClearPictureInfo(int lastPane)
+{
+    if (!m_pFrame)
+        return;
+    m_pFrame->SetPaneText(0, QStringLiteral("未打开任何图像"));
+    for (int pane = 1; pane <= lastPane; ++pane)
+        m_pFrame->SetPaneText(pane, QString());
+}
+
+void CKorvexView::ShowNoPicture()
+{
+    // The reader has said why; the picture is empty now, so neither the view
+    // nor the status bar may go on showing the one that was there.
+    ClearPictureInfo(3);
+    SetScrollSizes(100, 100);
+    Invalidate();
 }
 
 void CKorvexView::ShowInfoAndPresent(const std::string& path)
@@ -164,14 +185,15 @@ void CKorvexView::ShowInfoAndPresent(const std::string& path)
 
 bool CKorvexView::OpenPath(const std::string& path)
 {
-    m_picture.ReleaseImage();
-    if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0))
-        return false; // the reader has said why; nothing else changes
     CKorvexDoc* doc = m_pDocument;
+    if (!LoadAndShow(path)) {
+        // The list and the flags stay: only what described the picture goes.
+        doc->SetTitle(res::UntitledName());
+        return false;
+    }
     doc->SetTitle(FileTitle(path));
     doc->m_bNoPicture = 0;
     doc->m_bFolderEmptied = 0;
-    ShowInfoAndPresent(path);
     doc->BuildFileList(path);
     const int found = doc->FindFile(path);
     if (found >= 0)
@@ -261,12 +283,15 @@ void CKorvexView::OnFileSaveAs()
         }
     }
     // The dialog asked about the name as typed; ask again for the one written.
-    if (path != confirmed && QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(path)))) {
+    struct stat existing;
+    if (path != confirmed && ::lstat(path.c_str(), &existing) == 0) {
         const QString text = QStringLiteral("%1 已存在。\n要替换它吗？").arg(FileTitle(path));
         if (Services().MessageBox(window(), text, res::String(res::IDS_APP_TITLE), MB_YESNO, BoxIcon::Warning) != IDYES)
             return;
     }
-    SavePicture(m_picture, path, format);
+    // Any message of the writer's own has been shown by now.
+    if (!SavePicture(m_picture, path, format))
+        AfxMessageBox("保存文件失败!");
 }
 
 void CKorvexView::OnDeletePicture()
@@ -277,7 +302,7 @@ void CKorvexView::OnDeletePicture()
     const std::string path = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
     if (!Services().ConfirmDelete(window(), DisplayPath(path)))
         return;
-    if (!Services().MoveToTrash(DisplayPath(path))) {
+    if (!Services().MoveToTrash(path)) {
         AfxMessageBox("无法删除文件!");
         return;
     }
@@ -286,11 +311,7 @@ void CKorvexView::OnDeletePicture()
         // The folder has no picture left; Save As can still write this one.
         doc->m_bFolderEmptied = 1;
         doc->SetTitle(res::UntitledName());
-        if (m_pFrame) {
-            m_pFrame->SetPaneText(0, QStringLiteral("未打开任何图像"));
-            m_pFrame->SetPaneText(1, QString());
-            m_pFrame->SetPaneText(2, QString());
-        }
+        ClearPictureInfo(2);
         Invalidate();
         return;
     }
@@ -316,7 +337,7 @@ void CKorvexView::OnOpenWithDefault()
     const CKorvexDoc* doc = m_pDocument;
     if (doc->m_nCurrent < 0 || doc->m_nCurrent > doc->m_nLast)
         return;
-    Services().OpenWithDefault(DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)]));
+    Services().OpenWithDefault(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)]);
 }
 
 void CKorvexView::OnOpenWithPaint()
@@ -328,10 +349,10 @@ void CKorvexView::OnOpenWithPaint()
     if (program.isEmpty())
         return;
 #ifdef Q_OS_WIN
-    Services().StartProgram(program, {QuotePath()});
+    Services().StartProgram(program, {QuotePath().toStdString()});
 #else
-    // One argument, the path unchanged: no shell sits in between here.
-    Services().StartProgram(program, {DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)])});
+    // One argument, the path's bytes unchanged: no shell sits in between here.
+    Services().StartProgram(program, {doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)]});
 #endif
 }
 

@@ -131,6 +131,11 @@ private:
     // information and asks for the presentation. False when refused.
     bool LoadAndShow(const std::string& path);
     void ShowInfoAndPresent(const std::string& path);
+    // After a failed load: an empty view, and status texts that describe no
+    // picture.
+    void ShowNoPicture();
+    // Pane 0 says that no picture is open; panes 1 to `lastPane` go empty.
+    void ClearPictureInfo(int lastPane);
     void SetScrollSizes(int width, int height);
     void MeasureClient();
     void AfterZoom();

@@ -1,20 +1,18 @@
 #include "Services.h"
 
+#include "GioDesktop.h"
+
 #include "formats/messages.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace {
 
@@ -62,22 +60,6 @@ QWidget* BoxOwner(QWidget* owner)
         if (qobject_cast<QMainWindow*>(top) && top->isVisible())
             return top;
     return window;
-}
-
-// Whether `trashed` lies in the files folder of a freedesktop trash:
-// <data>/Trash/files, <top>/.Trash-<uid>/files or <top>/.Trash/<uid>/files.
-bool InTrashFolder(const QString& trashed)
-{
-    const QDir files = QFileInfo(trashed).absoluteDir();
-    if (files.dirName() != QLatin1String("files"))
-        return false;
-    QDir trash = files;
-    if (!trash.cdUp())
-        return false;
-    const QString name = trash.dirName();
-    if (name == QLatin1String("Trash") || name.startsWith(QLatin1String(".Trash-")))
-        return true;
-    return trash.cdUp() && trash.dirName() == QLatin1String(".Trash");
 }
 
 } // namespace
@@ -161,40 +143,14 @@ bool CQtServices::ConfirmDelete(QWidget* owner, const QString& path)
     return MessageBox(owner, text, QStringLiteral("删除文件"), MB_YESNO, BoxIcon::Question) == IDYES;
 }
 
-bool CQtServices::MoveToTrash(const QString& path)
+bool CQtServices::MoveToTrash(const std::string& path)
 {
-#ifndef Q_OS_WIN
-    // Without the user's trash folder some Qt versions report success and
-    // leave the file in a "files" folder next to the working directory, so
-    // make sure the folder exists first.
-    const QString trash =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
-    for (const char* sub : {"/files", "/info"}) {
-        const QString dir = trash + QLatin1String(sub);
-        if (!QFileInfo::exists(dir) && QDir().mkpath(dir))
-            QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    QFile::setPermissions(trash, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-#endif
-    QString trashed;
-    if (!QFile::moveToTrash(path, &trashed))
-        return false;
-#ifndef Q_OS_WIN
-    if (!InTrashFolder(trashed)) {
-        // Not a trash: put the file back and forget the stray record.
-        QFile::rename(trashed, path);
-        QDir info = QFileInfo(trashed).absoluteDir();
-        if (info.cdUp() && info.cd(QStringLiteral("info")))
-            QFile::remove(info.filePath(QFileInfo(trashed).fileName() + QStringLiteral(".trashinfo")));
-        return false;
-    }
-#endif
-    return true;
+    return TrashFile(path);
 }
 
-bool CQtServices::OpenWithDefault(const QString& path)
+bool CQtServices::OpenWithDefault(const std::string& path)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return LaunchDefaultApplication(path);
 }
 
 QString CQtServices::PaintProgram()
@@ -214,7 +170,9 @@ QString CQtServices::PaintProgram()
 #endif
 }
 
-bool CQtServices::StartProgram(const QString& program, const QStringList& arguments)
+bool CQtServices::StartProgram(const QString& program, const std::vector<std::string>& arguments)
 {
-    return QProcess::startDetached(program, arguments);
+    std::vector<std::string> argv{QFile::encodeName(program).toStdString()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return SpawnDetached(argv);
 }

@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QVector>
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 struct FileFilter {
@@ -39,18 +42,22 @@ public:
     virtual int MessageBox(QWidget* owner, const QString& text, const QString& caption, int buttons,
                            BoxIcon icon) = 0;
 
-    // Asks whether `path` may go to the trash; false when the user declines.
+    // Asks whether the file shown as `path` may go to the trash; false when
+    // the user declines.
     virtual bool ConfirmDelete(QWidget* owner, const QString& path) = 0;
+
+    // The file operations below take paths as the bytes the file system
+    // holds: a name need not be valid UTF-8, and a decoded one may name
+    // another file.
     // Moves `path` to the user's trash; false, with the file where it was,
     // when that is not possible.
-    virtual bool MoveToTrash(const QString& path) = 0;
-
+    virtual bool MoveToTrash(const std::string& path) = 0;
     // Opens `path` with the desktop's default application for it.
-    virtual bool OpenWithDefault(const QString& path) = 0;
+    virtual bool OpenWithDefault(const std::string& path) = 0;
     // The program that edits pictures ("" when none is installed).
     virtual QString PaintProgram() = 0;
     // Starts `program` with `arguments`, detached; false when it did not start.
-    virtual bool StartProgram(const QString& program, const QStringList& arguments) = 0;
+    virtual bool StartProgram(const QString& program, const std::vector<std::string>& arguments) = 0;
 };
 
 // The services in use; the Qt implementation unless a test replaced it.
@@ -74,8 +81,8 @@ public:
     bool GetSaveFileName(QWidget* owner, const QVector<FileFilter>& filters, QString& path, int& filterIndex) override;
     int MessageBox(QWidget* owner, const QString& text, const QString& caption, int buttons, BoxIcon icon) override;
     bool ConfirmDelete(QWidget* owner, const QString& path) override;
-    bool MoveToTrash(const QString& path) override;
-    bool OpenWithDefault(const QString& path) override;
+    bool MoveToTrash(const std::string& path) override;
+    bool OpenWithDefault(const std::string& path) override;
     QString PaintProgram() override;
-    bool StartProgram(const QString& program, const QStringList& arguments) override;
+    bool StartProgram(const QString& program, const std::vector<std::string>& arguments) override;
 };

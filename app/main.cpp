@@ -9,6 +9,32 @@
 #include "formats/messages.h"
 #include "picture/dib.h"
 
+#include <string>
+#include <vector>
+
+namespace {
+
+// The positional arguments as the bytes the system passed: a file name need
+// not be valid UTF-8, and its decoded form may name another file. QApplication
+// has taken out its own options already and the parser has ended the program
+// on any unknown one, so what is left is "--", positional arguments and the
+// parser's own options.
+std::vector<std::string> PathArguments(int argc, char** argv)
+{
+    std::vector<std::string> paths;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!optionsEnded && arg == "--")
+            optionsEnded = true;
+        else if (optionsEnded || arg.size() < 2 || arg[0] != '-')
+            paths.push_back(arg);
+    }
+    return paths;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -28,7 +54,7 @@ int main(int argc, char** argv)
                        [] { QApplication::restoreOverrideCursor(); });
 
     CKorvexApp theApp;
-    if (!theApp.InitInstance(parser.positionalArguments()))
+    if (!theApp.InitInstance(PathArguments(argc, argv)))
         return 0;
     return app.exec();
 }

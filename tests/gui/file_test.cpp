@@ -10,7 +10,14 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -46,17 +53,23 @@ std::vector<std::string> Sorted(std::vector<std::string> v)
     return v;
 }
 
-// The names in the user's trash (test-mode data folder).
-QStringList TrashedNames()
+// The user's trash in the scratch data folder (tests/gui/main.cpp).
+std::string TrashFolder()
 {
-    QDir files(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files"));
-    return files.entryList(QDir::Files | QDir::Hidden);
+    return qgetenv("XDG_DATA_HOME").toStdString() + "/Trash";
+}
+
+std::vector<std::string> TrashedNames()
+{
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(TrashFolder() + "/files"))
+        names.push_back(e.path().filename().string());
+    return Sorted(names);
 }
 
 void EmptyTrash()
 {
-    QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash"))
-        .removeRecursively();
+    std::filesystem::remove_all(TrashFolder());
 }
 
 struct Folder {
@@ -164,7 +177,7 @@ TEST(FileCommands, PagingRescansTheFolder)
     EXPECT_EQ(fake.messages.size(), 1);
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("b.bmp - Tobble"));
     EXPECT_EQ(ShownTag(run.View()), -1);
-    EXPECT_EQ(run.frame->GetPaneText(0), Q(f.dir.File("a.bmp")));
+    EXPECT_EQ(run.frame->GetPaneText(0), QStringLiteral("未打开任何图像"));
 }
 
 TEST(FileCommands, FolderLimitMessage)
@@ -200,16 +213,37 @@ TEST(FileCommands, FailedOpenAfterASuccessfulOne)
     WriteFileBytes(f.dir.File("bad.bmp"), {'B', 'M', 1, 2, 3});
     RunningApp run;
     Open(run, f.dir.File("good.bmp"));
+    QApplication::processEvents();
+    const SurfaceDC& surface = run.View()->Surface();
+    const std::uint32_t background = surface.Pixel(0, 0);
+    ASSERT_NE(surface.Pixel(run.View()->m_nOffsetX, run.View()->m_nOffsetY), background);
+
     FakeServices& fake = Fake();
     fake.dialogPath = Q(f.dir.File("bad.bmp"));
     run.frame->ExecuteCommand(res::ID_FILE_OPEN);
     EXPECT_EQ(fake.messages.size(), 1);
-    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("good.bmp - Tobble"));
     EXPECT_EQ(ShownTag(run.View()), -1);
+    // Nothing on screen describes the picture that is gone.
+    QApplication::processEvents();
+    for (int y = 0; y < surface.Height(); ++y)
+        for (int x = 0; x < surface.Width(); ++x)
+            ASSERT_EQ(surface.Pixel(x, y), background) << x << "," << y;
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
+    EXPECT_EQ(run.frame->GetPaneText(0), QStringLiteral("未打开任何图像"));
+    for (int pane = 1; pane <= 3; ++pane)
+        EXPECT_EQ(run.frame->GetPaneText(pane), QString()) << pane;
+    // The flags still say a picture was opened: zoom stays available.
     EXPECT_TRUE(Enabled(run, res::ID_ZOOM_IN));
     run.frame->ExecuteCommand(res::ID_ZOOM_200);
     EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 2.000"));
     EXPECT_EQ(run.frame->GetDocument()->m_nLast, 1);
+
+    // Save has nothing to write, and says so.
+    FakeServices& saving = Fake();
+    saving.dialogPath = Q(f.dir.File("copy.bmp"));
+    run.frame->ExecuteCommand(res::ID_FILE_SAVE);
+    EXPECT_EQ(saving.messages, QStringList{QStringLiteral("保存文件失败!")});
+    EXPECT_FALSE(std::filesystem::exists(f.dir.File("copy.bmp")));
 }
 
 TEST(FileCommands, DeleteMovesToTheTrashAndShowsTheNextPicture)
@@ -225,7 +259,7 @@ TEST(FileCommands, DeleteMovesToTheTrashAndShowsTheNextPicture)
     ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_DELETE));
     EXPECT_EQ(fake.confirmations, QStringList{Q(f.dir.File("3.bmp"))});
     EXPECT_EQ(Sorted(f.dir.Names()), (std::vector<std::string>{"1.bmp", "2.bmp"}));
-    EXPECT_EQ(TrashedNames(), QStringList{QStringLiteral("3.bmp")});
+    EXPECT_EQ(TrashedNames(), std::vector<std::string>{"3.bmp"});
     EXPECT_EQ(ShownTag(run.View()), 2);
     EXPECT_EQ(doc->m_nCurrent, 1);
 
@@ -259,7 +293,7 @@ TEST(FileCommands, DeleteMovesToTheTrashAndShowsTheNextPicture)
     run.frame->ExecuteCommand(res::ID_DELETE);
     EXPECT_EQ(ShownTag(run.View()), 3);
     EXPECT_EQ(Sorted(f.dir.Names()), (std::vector<std::string>{"1.bmp", "3.bmp"}));
-    EXPECT_EQ(TrashedNames(), (QStringList{QStringLiteral("0.bmp"), QStringLiteral("2.bmp"), QStringLiteral("3.bmp")}));
+    EXPECT_EQ(TrashedNames(), (std::vector<std::string>{"0.bmp", "2.bmp", "3.bmp"}));
 }
 
 TEST(FileCommands, DeletingTheOnlyPictureEmptiesTheFolder)
@@ -376,12 +410,128 @@ TEST(FileCommands, OpenInOtherPrograms)
     Open(run, f.dir.File("a b.bmp"));
     FakeServices& fake = Fake();
     run.frame->ExecuteCommand(res::ID_OPEN_DEFAULT);
-    EXPECT_EQ(fake.defaultOpened, QStringList{Q(f.dir.File("a b.bmp"))});
+    EXPECT_EQ(fake.defaultOpened, std::vector<std::string>{f.dir.File("a b.bmp")});
     run.frame->ExecuteCommand(res::ID_OPEN_PAINT);
     EXPECT_EQ(fake.startedProgram, QStringLiteral("/usr/bin/some-paint"));
-    EXPECT_EQ(fake.startedArguments, QStringList{Q(f.dir.File("a b.bmp"))});
+    EXPECT_EQ(fake.startedArguments, std::vector<std::string>{f.dir.File("a b.bmp")});
 
     // The quoted form doubles backslashes for a Windows command line.
     run.frame->GetDocument()->m_strFiles[0] = "C:\\pics\\a.jpg";
     EXPECT_EQ(run.View()->QuotePath(), QStringLiteral("\"C:\\\\pics\\\\a.jpg\""));
+}
+
+TEST(FileCommands, NamesThatAreNotUtf8ReachTheirOwnFile)
+{
+    // Twins: an invalid byte, and the replacement character it decodes to.
+    TempDir dir;
+    const std::string raw = dir.File("g\xff.bmp");
+    const std::string twin = dir.File("g\xef\xbf\xbd.bmp");
+    WriteTagged(raw, 1);
+    WriteTagged(twin, 2);
+    {
+        RunningApp run({raw});
+        EXPECT_EQ(ShownTag(run.View()), 1);
+        EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("g\uFFFD.bmp - Tobble"));
+        EXPECT_EQ(CKorvexApp::RecentFiles().front(), raw);
+    }
+    EmptyTrash();
+    RunningApp run({twin});
+    ASSERT_EQ(ShownTag(run.View()), 2);
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_NEXT_PICTURE));
+    ASSERT_EQ(ShownTag(run.View()), 1);
+
+    // The programs started get the bytes of the file on screen.
+    FakeServices& fake = Fake();
+    run.frame->ExecuteCommand(res::ID_OPEN_DEFAULT);
+    EXPECT_EQ(fake.defaultOpened, std::vector<std::string>{raw});
+    const std::string script = dir.File("record.sh");
+    const std::string recorder = "#!/bin/sh\nprintf %s \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.out\"\n";
+    WriteFileBytes(script, Bytes(recorder.begin(), recorder.end()));
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    fake.paintProgram = Q(script);
+    fake.realStart = true;
+    run.frame->ExecuteCommand(res::ID_OPEN_PAINT);
+    for (int i = 0; i < 500 && !std::filesystem::exists(script + ".out"); ++i)
+        QTest::qWait(10);
+    const Bytes argument = ReadFileBytes(script + ".out");
+    EXPECT_EQ(std::string(argument.begin(), argument.end()), raw);
+
+    // Delete sends this one to the trash, with its name escaped in the record.
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_FALSE(std::filesystem::exists(raw));
+    EXPECT_TRUE(std::filesystem::exists(twin));
+    EXPECT_TRUE(std::filesystem::exists(TrashFolder() + "/files/g\xff.bmp"));
+    EXPECT_EQ(ShownTag(run.View()), 2);
+    auto recordOf = [](const std::string& name) {
+        const Bytes info = ReadFileBytes(TrashFolder() + "/info/" + name + ".trashinfo");
+        return std::string(info.begin(), info.end());
+    };
+    EXPECT_NE(recordOf("g\xff.bmp").find("\nPath=" + dir.Path() + "/g%FF.bmp\n"), std::string::npos);
+    const std::string newline = dir.File("two\nlines.bmp");
+    WriteTagged(newline, 3);
+    ASSERT_TRUE(CQtServices().MoveToTrash(newline));
+    EXPECT_NE(recordOf("two\nlines.bmp").find("\nPath=" + dir.Path() + "/two%0Alines.bmp\n"), std::string::npos);
+    // A file that is not there: refused, the trash as it was.
+    EXPECT_FALSE(CQtServices().MoveToTrash(dir.File("gone.bmp")));
+    EXPECT_EQ(TrashedNames().size(), 2u);
+    EmptyTrash(); // Qt's own clean-up of the scratch home would miss these names
+}
+
+TEST(FileCommands, FailedSaveSaysSoOnce)
+{
+    Folder src({"src.bmp"});
+    TempDir out;
+    RunningApp run;
+    Open(run, src.dir.File("src.bmp"));
+    const QString failed = QStringLiteral("保存文件失败!");
+    auto saveFails = [&](const std::string& path) {
+        FakeServices& fake = Fake();
+        fake.dialogPath = Q(path);
+        run.frame->ExecuteCommand(res::ID_FILE_SAVE);
+        // After whatever the writer said itself.
+        EXPECT_EQ(fake.messages.count(failed), 1) << path;
+        EXPECT_EQ(fake.messages.value(fake.messages.size() - 1), failed) << path;
+    };
+    for (const char* name : {"a.bmp", "a.tga", "a.pcx", "a.gif", "a.jpg"})
+        saveFails(out.File(std::string("missing/") + name));
+
+    // A read-only folder; root's rights over it are set aside meanwhile.
+    std::filesystem::create_directory(out.File("ro"));
+    ASSERT_EQ(::chmod(out.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(out.File("ro").c_str(), 0555), 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ::setfsuid(65534);
+    saveFails(out.File("ro/a.bmp"));
+    saveFails(out.File("ro/a.gif"));
+    if (root)
+        ::setfsuid(0);
+    EXPECT_TRUE(std::filesystem::is_empty(out.File("ro")));
+}
+
+TEST(FileCommands, SaveOntoAFullDiskSaysSo)
+{
+    TempDir disk;
+    if (::mount("tmpfs", disk.Path().c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (root only): " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{disk.Path()};
+    if (std::FILE* fill = std::fopen(disk.File("fill").c_str(), "wb")) {
+        const std::vector<char> block(4096);
+        while (std::fwrite(block.data(), 1, block.size(), fill) == block.size()) {
+        }
+        std::fclose(fill);
+    }
+    Folder src({"src.bmp"});
+    RunningApp run;
+    Open(run, src.dir.File("src.bmp"));
+    for (const char* name : {"a.bmp", "a.pcx"}) {
+        FakeServices& fake = Fake();
+        fake.dialogPath = Q(disk.File(name));
+        run.frame->ExecuteCommand(res::ID_FILE_SAVE);
+        EXPECT_EQ(fake.messages, QStringList{QStringLiteral("保存文件失败!")}) << name;
+    }
+    EXPECT_EQ(disk.Names(), std::vector<std::string>{"fill"});
 }

@@ -10,9 +10,11 @@
 #include <QTest>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 struct RunningApp {
-    explicit RunningApp(const QStringList& args = {})
+    explicit RunningApp(const std::vector<std::string>& args = {})
     {
         app = std::make_unique<CKorvexApp>();
         ok = app->InitInstance(args);
@@ -39,6 +41,7 @@ struct FakeServices : CServices {
     int answer = IDYES;   // for yes/no boxes
     bool confirmDelete = true;
     bool trashFails = false;
+    bool realStart = false; // StartProgram really starts the program
     QString paintProgram = QStringLiteral("/usr/bin/some-paint");
 
     // Records.
@@ -47,9 +50,9 @@ struct FakeServices : CServices {
     QStringList messages;
     QStringList captions;
     QStringList confirmations;
-    QStringList defaultOpened;
+    std::vector<std::string> defaultOpened;
     QString startedProgram;
-    QStringList startedArguments;
+    std::vector<std::string> startedArguments;
 
     bool GetOpenFileName(QWidget*, const QVector<FileFilter>& f, QString& path, int& index) override
     {
@@ -70,18 +73,18 @@ struct FakeServices : CServices {
         confirmations << path;
         return confirmDelete;
     }
-    bool MoveToTrash(const QString& path) override { return !trashFails && CQtServices().MoveToTrash(path); }
-    bool OpenWithDefault(const QString& path) override
+    bool MoveToTrash(const std::string& path) override { return !trashFails && CQtServices().MoveToTrash(path); }
+    bool OpenWithDefault(const std::string& path) override
     {
-        defaultOpened << path;
+        defaultOpened.push_back(path);
         return true;
     }
     QString PaintProgram() override { return paintProgram; }
-    bool StartProgram(const QString& program, const QStringList& arguments) override
+    bool StartProgram(const QString& program, const std::vector<std::string>& arguments) override
     {
         startedProgram = program;
         startedArguments = arguments;
-        return true;
+        return !realStart || CQtServices().StartProgram(program, arguments);
     }
 
 private:

@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/korvex-home-XXXXXX"));
     qputenv("HOME", QFile::encodeName(home.path()));
-    qunsetenv("XDG_DATA_HOME");
+    // The trash goes through GIO, which knows nothing of Qt's test mode.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
     qunsetenv("XDG_CONFIG_HOME");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);

@@ -253,15 +253,15 @@ TEST(Shell, CaptionAndCommandLinePath)
     }
     {
         // A path that cannot be opened leaves the untitled window; the reader says why.
-        RunningApp run({QStringLiteral("/nonexistent folder/照片.bmp")});
+        RunningApp run({"/nonexistent folder/照片.bmp"});
         EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
-        EXPECT_EQ(CKorvexApp::RecentFiles().value(0), QStringLiteral("/nonexistent folder/照片.bmp"));
+        EXPECT_EQ(CKorvexApp::RecentFiles().front(), "/nonexistent folder/照片.bmp");
         EXPECT_FALSE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
     }
     TempDir dir;
     const std::string path = dir.File("照片.bmp");
     WriteFileBytes(path, MakeBmp(1, 1, 24, {}, {1, 2, 3, 0}));
-    RunningApp run({QString::fromStdString(path)});
+    RunningApp run({path});
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("照片.bmp - Tobble"));
     EXPECT_TRUE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
     EXPECT_EQ(run.frame->GetDocument()->m_nLast, 0);
@@ -276,8 +276,8 @@ TEST(Shell, CaptionAndCommandLinePath)
 TEST(Shell, RecentFileListKeepsFour)
 {
     for (int i = 0; i < 6; ++i)
-        CKorvexApp::AddToRecentFiles(QStringLiteral("/p/%1.bmp").arg(i));
-    const QStringList files = CKorvexApp::RecentFiles();
-    ASSERT_EQ(files.size(), 4);
-    EXPECT_EQ(files.first(), QStringLiteral("/p/5.bmp"));
+        CKorvexApp::AddToRecentFiles("/p/" + std::to_string(i) + ".bmp");
+    const std::vector<std::string> files = CKorvexApp::RecentFiles();
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files.front(), "/p/5.bmp");
 }
