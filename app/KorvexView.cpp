@@ -5,6 +5,7 @@
 #include "MainFrame.h"
 #include "formats/messages.h"
 #include "formats/save.h"
+#include "platform/folder.h"
 #include "res/resources.h"
 
 #include <QContextMenuEvent>
@@ -251,13 +252,42 @@ QString CKorvexView::CurrentFolder() const
     return QFileInfo(DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)])).absolutePath();
 }
 
+namespace {
+
+// The file dialog hands back decoded text, in which a byte that is not UTF-8
+// has become U+FFFD. Such a name is taken back to the one entry of its folder
+// that decodes to it; when there is none or more than one, the text as it
+// stands.
+std::string ChosenPath(const QString& chosen)
+{
+    const std::string encoded = QFile::encodeName(chosen).toStdString();
+    const std::size_t slash = encoded.find_last_of('/');
+    if (!chosen.contains(QChar::ReplacementCharacter) || slash == std::string::npos)
+        return encoded;
+    const std::string folder = encoded.substr(0, slash + 1);
+    const QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
+    std::vector<FolderEntry> entries;
+    ReadFolder(folder, entries, FolderOrder::AsStored);
+    std::string found;
+    int matches = 0;
+    for (const FolderEntry& entry : entries) {
+        if (!entry.isDirectory && QFile::decodeName(QByteArray::fromStdString(entry.name)) == name) {
+            found = folder + entry.name;
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : encoded;
+}
+
+} // namespace
+
 void CKorvexView::OnFileOpen()
 {
     QString chosen = CurrentFolder();
     int filter = 1;
     if (!Services().GetOpenFileName(window(), OpenFilters(), chosen, filter))
         return;
-    OpenPath(QFile::encodeName(chosen).toStdString());
+    OpenPath(ChosenPath(chosen));
 }
 
 void CKorvexView::OnFileSaveAs()

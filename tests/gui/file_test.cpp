@@ -474,7 +474,12 @@ TEST(FileCommands, NamesThatAreNotUtf8ReachTheirOwnFile)
     // A file that is not there: refused, the trash as it was.
     EXPECT_FALSE(CQtServices().MoveToTrash(dir.File("gone.bmp")));
     EXPECT_EQ(TrashedNames().size(), 2u);
-    EmptyTrash(); // Qt's own clean-up of the scratch home would miss these names
+    EmptyTrash();
+
+    // The Open dialog's decoded text: the one name that decodes to it is meant.
+    WriteTagged(dir.File("h\xfe.bmp"), 4);
+    Open(run, dir.File("h\xef\xbf\xbd.bmp"));
+    EXPECT_EQ(ShownTag(run.View()), 4); // Qt's own clean-up of the scratch home would miss these names
 }
 
 TEST(FileCommands, FailedSaveSaysSoOnce)
