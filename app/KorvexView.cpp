@@ -26,6 +26,35 @@
 #include <cstdlib>
 #include <ctime>
 
+namespace {
+
+// File dialogs and dropped URLs hand back decoded text, in which a byte that
+// is not UTF-8 has become U+FFFD. Such a name is taken back to the one entry
+// of its folder that decodes to it; when there is none or more than one, the
+// text stands as it is.
+std::string ChosenPath(const QString& chosen)
+{
+    const std::string encoded = QFile::encodeName(chosen).toStdString();
+    const std::size_t slash = encoded.find_last_of('/');
+    if (!chosen.contains(QChar::ReplacementCharacter) || slash == std::string::npos)
+        return encoded;
+    const std::string folder = encoded.substr(0, slash + 1);
+    const QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
+    std::vector<FolderEntry> entries;
+    ReadFolder(folder, entries, FolderOrder::AsStored);
+    std::string found;
+    int matches = 0;
+    for (const FolderEntry& entry : entries) {
+        if (!entry.isDirectory && QFile::decodeName(QByteArray::fromStdString(entry.name)) == name) {
+            found = folder + entry.name;
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : encoded;
+}
+
+} // namespace
+
 CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     : QAbstractScrollArea(parent), m_fZoom(m_layout.zoom), m_nOffsetX(m_layout.offsetX),
       m_nOffsetY(m_layout.offsetY), m_nClientWidth(m_layout.clientWidth), m_nClientHeight(m_layout.clientHeight),
@@ -143,7 +172,7 @@ void CKorvexView::ShowPictureInfo(const QString& path)
 
 bool CKorvexView::OpenPicture(const QString& path)
 {
-    return OpenPath(QFile::encodeName(path).toStdString());
+    return OpenPath(ChosenPath(path));
 }
 
 bool CKorvexView::LoadAndShow(const std::string& path)
@@ -252,42 +281,13 @@ QString CKorvexView::CurrentFolder() const
     return QFileInfo(DisplayPath(doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)])).absolutePath();
 }
 
-namespace {
-
-// The file dialog hands back decoded text, in which a byte that is not UTF-8
-// has become U+FFFD. Such a name is taken back to the one entry of its folder
-// that decodes to it; when there is none or more than one, the text as it
-// stands.
-std::string ChosenPath(const QString& chosen)
-{
-    const std::string encoded = QFile::encodeName(chosen).toStdString();
-    const std::size_t slash = encoded.find_last_of('/');
-    if (!chosen.contains(QChar::ReplacementCharacter) || slash == std::string::npos)
-        return encoded;
-    const std::string folder = encoded.substr(0, slash + 1);
-    const QString name = chosen.mid(chosen.lastIndexOf(QLatin1Char('/')) + 1);
-    std::vector<FolderEntry> entries;
-    ReadFolder(folder, entries, FolderOrder::AsStored);
-    std::string found;
-    int matches = 0;
-    for (const FolderEntry& entry : entries) {
-        if (!entry.isDirectory && QFile::decodeName(QByteArray::fromStdString(entry.name)) == name) {
-            found = folder + entry.name;
-            ++matches;
-        }
-    }
-    return matches == 1 ? found : encoded;
-}
-
-} // namespace
-
 void CKorvexView::OnFileOpen()
 {
     QString chosen = CurrentFolder();
     int filter = 1;
     if (!Services().GetOpenFileName(window(), OpenFilters(), chosen, filter))
         return;
-    OpenPath(ChosenPath(chosen));
+    OpenPicture(chosen);
 }
 
 void CKorvexView::OnFileSaveAs()

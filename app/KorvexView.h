@@ -36,6 +36,8 @@ public:
     void ShowPictureInfo(const QString& path);
     // Open once the file was chosen: load, show, and make its folder the
     // list. False when the reader refused it (its message has been shown).
+    // OpenPath takes the path's bytes; OpenPicture takes decoded text (a
+    // dialog's or a drop's) and finds the file it stands for.
     bool OpenPicture(const QString& path);
     bool OpenPath(const std::string& path);
 
