@@ -10,6 +10,7 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
