@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <thread>
 #include <vector>
@@ -15,7 +16,8 @@ struct DrawDibState {
 
     // The reduction kept for that size, and what it was made from.
     BoxReducer reducer;
-    std::vector<std::uint32_t> pixels;
+    std::unique_ptr<std::uint32_t[]> pixels; // not zeroed: every pixel is computed
+    std::size_t capacity = 0;
     int width = 0, height = 0;
     const void* bits = nullptr;
     BITMAPINFOHEADER header;
@@ -26,13 +28,17 @@ struct DrawDibState {
     std::vector<BYTE> dirtyRows, dirtyColumns;
     bool dirty = false;
 
-    void Forget()
+    // Drops the reduction; `release` gives its memory back as well.
+    void Forget(bool release = true)
     {
         valid = false;
         dirty = false;
-        pixels = {};
-        dirtyRows = {};
-        dirtyColumns = {};
+        if (release) {
+            pixels.reset();
+            capacity = 0;
+            dirtyRows = {};
+            dirtyColumns = {};
+        }
     }
 };
 
@@ -84,7 +90,7 @@ bool Ensure(DrawDibState& s, const BITMAPINFOHEADER* h, const RGBQUAD* colors, c
             bool ok = true;
             ForRuns(s.dirtyRows, [&](int top, int bottom) {
                 ForRuns(s.dirtyColumns, [&](int left, int right) {
-                    ok = s.reducer.Run(bits, s.pixels.data(), left, top, right, bottom) && ok;
+                    ok = s.reducer.Run(bits, s.pixels.get(), left, top, right, bottom) && ok;
                 });
             });
             std::fill(s.dirtyRows.begin(), s.dirtyRows.end(), BYTE(0));
@@ -97,12 +103,19 @@ bool Ensure(DrawDibState& s, const BITMAPINFOHEADER* h, const RGBQUAD* colors, c
         }
         return true;
     }
-    s.Forget();
+    s.Forget(false); // another size or picture: the memory is used again
     const unsigned n = ColourCount(h);
     if (n && !colors)
         return false;
+    const std::size_t size = std::size_t(width) * std::size_t(height);
+    if (size > s.capacity) {
+        s.pixels.reset();
+        s.pixels.reset(new (std::nothrow) std::uint32_t[size]);
+        s.capacity = s.pixels ? size : 0;
+        if (!s.pixels)
+            return false;
+    }
     try {
-        s.pixels.resize(std::size_t(width) * std::size_t(height));
         s.dirtyRows.assign(std::size_t(height), 0);
         s.dirtyColumns.assign(std::size_t(width), 0);
     } catch (const std::bad_alloc&) {
@@ -110,7 +123,7 @@ bool Ensure(DrawDibState& s, const BITMAPINFOHEADER* h, const RGBQUAD* colors, c
         return false;
     }
     const int threads = int(std::min(2u, std::max(1u, std::thread::hardware_concurrency())));
-    if (!s.reducer.Prepare(h, colors, width, height) || !s.reducer.Run(bits, s.pixels.data(), 0, 0, width, height, threads)) {
+    if (!s.reducer.Prepare(h, colors, width, height) || !s.reducer.Run(bits, s.pixels.get(), 0, 0, width, height, threads)) {
         s.Forget();
         return false;
     }
@@ -185,7 +198,7 @@ BOOL DrawDibDraw(HDRAWDIB handle, HDC hdc, int xDst, int yDst, int cxDst, int cy
             reduced.biHeight = -rh; // top-down
             reduced.biPlanes = 1;
             reduced.biBitCount = 32;
-            return hdc->StretchDibBits(xDst, yDst, cxDst, cyDst, &reduced, nullptr, handle->pixels.data(),
+            return hdc->StretchDibBits(xDst, yDst, cxDst, cyDst, &reduced, nullptr, handle->pixels.get(),
                                        std::min(x0, rw - 1), std::min(y0, rh - 1), std::min(x1, rw) - std::min(x0, rw - 1),
                                        std::min(y1, rh) - std::min(y0, rh - 1), flags);
         }
