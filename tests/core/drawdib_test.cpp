@@ -74,6 +74,16 @@ TEST(DrawDib, EveryDepthStretchedByTwo)
         EXPECT_EQ(dc.Pixel(1, 3), q.c);
         EXPECT_EQ(dc.Pixel(4, 4), q.d);
         EXPECT_EQ(dc.Pixel(5, 5), kBlack);
+        // Shrunk to one pixel: the four colours' average, halves rounded up.
+        SurfaceDC one(1, 1);
+        p->Draw(&one, 0, 0, 1, 1, 0, 0, 2, 2, 0);
+        std::uint32_t mean = 0xFF000000u;
+        for (int shift : {0, 8, 16}) {
+            const std::uint32_t sum = ((q.a >> shift) & 255) + ((q.b >> shift) & 255) + ((q.c >> shift) & 255) +
+                                      ((q.d >> shift) & 255);
+            mean |= ((sum + 2) / 4) << shift;
+        }
+        EXPECT_EQ(one.Pixel(0, 0), mean);
     }
 }
 
