@@ -128,6 +128,8 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
     m_surface.ResetClip();
     m_surface.SetViewportOrigin(0, 0);
     ShowFrameBeforeEffect();
+    m_picture.BeginDraw(static_cast<int>(double(m_picture.GetWidth()) * double(m_fZoom)),
+                        static_cast<int>(double(m_picture.GetHeight()) * double(m_fZoom)));
     routine(m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY}, [this] { FlushSurface(); });
     m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
