@@ -24,6 +24,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
@@ -65,6 +67,8 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     SetScrollSizes(100, 100);
 
     // File New is never available: the one document lives for the whole run.
@@ -106,10 +110,18 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     OnUpdate(res::ID_PREV_PICTURE, [this](CCmdUI& ui) {
         ui.Enable(m_pDocument->m_nCurrent != 0 && m_pDocument->m_bNoPicture != 1);
     });
-    OnUpdate(res::ID_NEXT_PICTURE, [this](CCmdUI& ui) {
+    auto nextRule = [this](CCmdUI& ui) {
         ui.Enable(m_pDocument->m_nCurrent != m_pDocument->m_nLast && m_pDocument->m_bNoPicture != 1 &&
                   m_pDocument->m_nLast >= 0);
+    };
+    OnUpdate(res::ID_NEXT_PICTURE, nextRule);
+    // First and Last: Previous and Next all the way.
+    OnCommand(res::ID_FIRST_PICTURE, [this] { StepPicture(-INT_MAX); });
+    OnCommand(res::ID_LAST_PICTURE, [this] { StepPicture(INT_MAX); });
+    OnUpdate(res::ID_FIRST_PICTURE, [this](CCmdUI& ui) {
+        ui.Enable(m_pDocument->m_nCurrent != 0 && m_pDocument->m_bNoPicture != 1);
     });
+    OnUpdate(res::ID_LAST_PICTURE, nextRule);
     // Full screen and the slideshow.
     OnCommand(res::ID_FULL_SCREEN, [this] { OnViewFullScreen(); });
     OnCommand(res::ID_SLIDE_START, [this] { OnSlideStart(); });
@@ -134,10 +146,23 @@ bool CKorvexView::PictureCommandsEnabled() const
     return m_pDocument->m_bNoPicture != 1 && m_pDocument->m_bFolderEmptied == 0;
 }
 
+double CKorvexView::DevicePixelRatio() const
+{
+    return viewport()->devicePixelRatioF();
+}
+
+QSize CKorvexView::DeviceViewportSize() const
+{
+    const double ratio = DevicePixelRatio();
+    const QSize vp = viewport()->size();
+    return {int(std::lround(vp.width() * ratio)), int(std::lround(vp.height() * ratio))};
+}
+
 void CKorvexView::MeasureClient()
 {
-    m_nClientWidth = viewport()->width();
-    m_nClientHeight = viewport()->height();
+    const QSize client = DeviceViewportSize();
+    m_nClientWidth = client.width();
+    m_nClientHeight = client.height();
 }
 
 void CKorvexView::FitNewPicture()
@@ -402,7 +427,7 @@ void CKorvexView::StepPicture(int step)
         return; // the folder is gone or empty: keep what is shown
     const int found = doc->FindFile(current);
     // The step stays inside the rescanned list.
-    doc->m_nCurrent = found < 0 ? 0 : std::clamp(found + step, 0, doc->m_nLast);
+    doc->m_nCurrent = found < 0 ? 0 : int(std::clamp<long long>((long long)found + step, 0, doc->m_nLast));
     const std::string& path = doc->m_strFiles[static_cast<std::size_t>(doc->m_nCurrent)];
     doc->SetTitle(FileTitle(path));
     LoadAndShow(path);
@@ -453,7 +478,7 @@ void CKorvexView::SetScrollSizes(int width, int height)
 {
     m_nScrollWidth = width;
     m_nScrollHeight = height;
-    const QSize vp = viewport()->size();
+    const QSize vp = DeviceViewportSize();
     horizontalScrollBar()->setRange(0, std::max(0, width - vp.width()));
     horizontalScrollBar()->setPageStep(vp.width());
     horizontalScrollBar()->setSingleStep(std::max(1, width / 100));
@@ -468,10 +493,12 @@ void CKorvexView::OnDraw(SurfaceDC* dc)
         SetScrollSizes(100, 100);
         MeasureClient();
         QImage image(reinterpret_cast<uchar*>(dc->Bits()), dc->Width(), dc->Height(), QImage::Format_RGB32);
+        const double ratio = dc == &m_surface ? DevicePixelRatio() : 1.0;
+        image.setDevicePixelRatio(ratio); // the text at the size of the rest of the window's
         QPainter painter(&image);
         painter.setPen(Qt::black);
         const QFontMetrics fm(painter.font());
-        painter.drawText(m_nClientWidth / 2 - 100, m_nClientHeight / 2 + fm.ascent(),
+        painter.drawText(int(m_nClientWidth / ratio) / 2 - 100, int(m_nClientHeight / ratio) / 2 + fm.ascent(),
                          QStringLiteral("该目录已无可显示的图像"));
         return;
     }
@@ -487,16 +514,17 @@ void CKorvexView::OnDraw(SurfaceDC* dc)
         std::srand(static_cast<unsigned>(std::time(nullptr)));
         m_nEffect = std::rand() % 11;
     }
+    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
+    const int cx = static_cast<int>(double(w) * double(m_fZoom)), cy = static_cast<int>(double(h) * double(m_fZoom));
+    m_picture.BeginDraw(cx, cy); // the effect's partial draws match the whole one
     bool drawn = false;
     if (m_bEffectPending == 1 && !m_bEffectsOff && m_nEffect >= 1 && m_nEffect <= 10 && m_playEffect)
         drawn = m_playEffect(m_nEffect, dc);
-    if (!drawn) {
-        const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
-        m_picture.Draw(dc, m_nOffsetX, m_nOffsetY, static_cast<int>(double(w) * double(m_fZoom)),
-                       static_cast<int>(double(h) * double(m_fZoom)), 0, 0, w, h, 0);
-    }
+    if (!drawn)
+        m_picture.Draw(dc, m_nOffsetX, m_nOffsetY, cx, cy, 0, 0, w, h, 0);
     m_bEffectPending = 0;
     SetScrollSizes(m_picture.m_nDisplayWidth, m_picture.m_nDisplayHeight);
+    UpdatePanCursor();
 }
 
 void CKorvexView::Invalidate()
@@ -510,7 +538,7 @@ void CKorvexView::Invalidate()
 void CKorvexView::RedrawNow()
 {
     m_bRedrawQueued = false;
-    const QSize vp = viewport()->size();
+    const QSize vp = DeviceViewportSize();
     if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
         m_surface.Resize(vp.width(), vp.height());
     m_surface.ResetClip();
@@ -527,10 +555,13 @@ void CKorvexView::paintEvent(QPaintEvent* event)
         painter.fillRect(viewport()->rect(), palette().color(QPalette::Window));
         return;
     }
-    const QImage image(reinterpret_cast<const uchar*>(m_surface.Bits()), m_surface.Width(), m_surface.Height(),
-                       QImage::Format_RGB32);
+    QImage image(reinterpret_cast<const uchar*>(m_surface.Bits()), m_surface.Width(), m_surface.Height(),
+                 QImage::Format_RGB32);
+    const double ratio = DevicePixelRatio();
+    image.setDevicePixelRatio(ratio); // one surface pixel on one screen pixel
     const QRect part = event->rect();
-    painter.drawImage(part.topLeft(), image, part);
+    painter.drawImage(QRectF(part), image,
+                      QRectF(part.x() * ratio, part.y() * ratio, part.width() * ratio, part.height() * ratio));
 }
 
 void CKorvexView::resizeEvent(QResizeEvent* event)
@@ -550,6 +581,7 @@ void CKorvexView::resizeEvent(QResizeEvent* event)
         m_nScrollHeight = m_picture.m_nDisplayHeight;
     }
     SetScrollSizes(m_nScrollWidth, m_nScrollHeight);
+    UpdatePanCursor();
     Invalidate();
 }
 
@@ -565,6 +597,13 @@ void CKorvexView::mouseMoveEvent(QMouseEvent* event)
         m_pFrame->SetPaneText(4, QString::asprintf("X = %d , Y = %d", p.x(), p.y()));
         if (m_pFrame->m_bFullScreen)
             m_pFrame->TrackFullScreenBar(p);
+    }
+    if (m_bPanning) {
+        const QPointF moved = (event->position() - m_panStart) * DevicePixelRatio();
+        horizontalScrollBar()->setValue(m_panScroll.x() - int(std::lround(moved.x())));
+        verticalScrollBar()->setValue(m_panScroll.y() - int(std::lround(moved.y())));
+        event->accept();
+        return;
     }
     QAbstractScrollArea::mouseMoveEvent(event);
 }

@@ -50,7 +50,8 @@ public:
     // The current entry in double quotes with every backslash doubled, the
     // way a Windows command line wants it.
     QString QuotePath() const;
-    // Previous (-1) and Next (+1).
+    // Previous (-1) and Next (+1); a larger step stops at the list's ends
+    // (First and Last).
     void StepPicture(int step);
     // The folder of the picture on screen ("" before the first one).
     QString CurrentFolder() const;
@@ -120,9 +121,29 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool PictureCommandsEnabled() const;
+    // Device pixels per logical pixel, and the viewport's size in device
+    // pixels: the surface, the layout and the scroll ranges all count in
+    // device pixels, so that a picture at 1.0 is drawn pixel for pixel.
+    double DevicePixelRatio() const;
+    QSize DeviceViewportSize() const;
+    // The view's own keys (ViewInput.cpp); true when the key was taken.
+    bool HandleViewKey(QKeyEvent* event);
+    // Runs a command through the frame, as its key or menu item would.
+    bool RunCommand(int id);
+    // Zoom in or out keeping the picture point under `at` (device pixels in
+    // the viewport) where it is.
+    void ZoomAround(int command, QPointF at);
+    bool PictureLargerThanWindow() const;
+    void UpdatePanCursor();
     void RegisterEffectCommands();
     // Shows the surface on screen now (one step of an effect).
     void FlushSurface();
@@ -154,4 +175,9 @@ private:
     bool m_bFitWhilePlacing = false;
     int m_nScrollWidth = 100;
     int m_nScrollHeight = 100;
+    // Left-button panning: where the drag began and the scroll position then.
+    bool m_bPanning = false;
+    QPointF m_panStart;
+    QPoint m_panScroll;
+    int m_nWheelDelta = 0; // Ctrl+wheel eighths of a degree not yet used
 };

@@ -72,6 +72,7 @@ CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
     m_pView = new CKorvexView(doc, this);
     m_pView->SetFrame(this);
     setCentralWidget(m_pView);
+    m_pView->setFocus(); // the view's own keys work from the start
     m_router.SetTargets({m_pView, m_pDoc, this, m_pApp});
     setWindowIcon(QIcon(res::AppIcon(48)));
     m_pDoc->m_onTitleChanged = [this](const QString& title) { UpdateTitle(title); };
@@ -144,8 +145,9 @@ void CMainFrame::BuildMenus()
     // Accelerator table 128. Commands without a menu item still get an
     // action, so their keys are caught (and do nothing while disabled).
     QHash<int, QList<QKeySequence>> keys;
-    for (const res::Accelerator& a : res::Accelerators())
-        keys[a.command].append(a.keys);
+    for (const auto* table : {&res::Accelerators(), &res::ExtraAccelerators()})
+        for (const res::Accelerator& a : *table)
+            keys[a.command].append(a.keys);
     for (auto it = keys.begin(); it != keys.end(); ++it) {
         QAction* action = MakeAction(it.key(), res::Tooltip(it.key()));
         action->setShortcuts(it.value());

@@ -9,6 +9,8 @@
 
 #include <QScrollBar>
 
+#include <cmath>
+
 namespace {
 
 // The command that selects each load effect, by effect number 1..10.
@@ -96,8 +98,13 @@ void CKorvexView::FlushSurface()
     // the pause. No events are processed meanwhile, so input waits and
     // timers that fall due run once the effect is over.
     const RECT dirty = m_surface.TakeDirty();
-    if (dirty.left < dirty.right && dirty.top < dirty.bottom)
-        viewport()->repaint(QRect(QPoint(dirty.left, dirty.top), QPoint(dirty.right - 1, dirty.bottom - 1)));
+    if (dirty.left < dirty.right && dirty.top < dirty.bottom) {
+        // The surface counts device pixels, the widget logical ones.
+        const double ratio = DevicePixelRatio();
+        const int left = int(std::floor(dirty.left / ratio)), top = int(std::floor(dirty.top / ratio));
+        const int right = int(std::ceil(dirty.right / ratio)), bottom = int(std::ceil(dirty.bottom / ratio));
+        viewport()->repaint(QRect(left, top, right - left, bottom - top));
+    }
 }
 
 void CKorvexView::ShowFrameBeforeEffect()
@@ -113,7 +120,7 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
 {
     if (!m_picture.HasImage())
         return;
-    const QSize vp = viewport()->size();
+    const QSize vp = DeviceViewportSize();
     if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
         m_surface.Resize(vp.width(), vp.height());
     // The client area as it is, without the scroll position: the picture
@@ -121,6 +128,8 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
     m_surface.ResetClip();
     m_surface.SetViewportOrigin(0, 0);
     ShowFrameBeforeEffect();
+    m_picture.BeginDraw(static_cast<int>(double(m_picture.GetWidth()) * double(m_fZoom)),
+                        static_cast<int>(double(m_picture.GetHeight()) * double(m_fZoom)));
     routine(m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY}, [this] { FlushSurface(); });
     m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }

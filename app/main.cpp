@@ -8,6 +8,7 @@
 
 #include "formats/messages.h"
 #include "picture/dib.h"
+#include "res/resources.h"
 
 #include <string>
 #include <vector>
@@ -40,7 +41,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Korvex picture viewer"));
+    QString description = QStringLiteral("Korvex picture viewer\n\nKeys and mouse:");
+    for (const QString& line : res::KeyHelp()) {
+        const QStringList parts = line.split(QLatin1Char('\t'));
+        description += QStringLiteral("\n  %1  %2").arg(parts.value(0), -22).arg(parts.value(1));
+    }
+    parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF)."));

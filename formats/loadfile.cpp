@@ -158,6 +158,7 @@ int CPicture::CreateDibChecked(int width, int height, int bitCount)
 
 void CPicture::AdoptCodecDib(CDib* dib)
 {
+    PixelsReplaced();
     m_pBits = static_cast<BYTE*>(dib->GetBits());
     m_bBitsBorrowed = 1; // set with the pointer: the pixels are the codec's
     m_nWidth = dib->GetWidth();

@@ -56,5 +56,7 @@ void CKorvexView::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && m_pFrame)
         m_pFrame->EndFullScreen();
+    if (HandleViewKey(event))
+        return;
     QAbstractScrollArea::keyPressEvent(event);
 }

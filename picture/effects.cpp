@@ -181,6 +181,7 @@ public:
             std::memcpy(pic.GetBits() + at, m_data.get() + at, static_cast<std::size_t>(count));
         else
             std::memset(pic.GetBits() + at, 0xFF, static_cast<std::size_t>(count));
+        pic.PixelsChanged(row, offset, count);
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "platform/drawdib.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +26,7 @@ struct DrawState {
     {
         if (handle)
             DrawDibClose(handle);
+        handle = nullptr; // a picture that outlives this state finds no handle
     }
     BITMAPINFOHEADER* header() { return reinterpret_cast<BITMAPINFOHEADER*>(scratch); }
     RGBQUAD* colors() { return reinterpret_cast<RGBQUAD*>(scratch + sizeof(BITMAPINFOHEADER)); }
@@ -42,6 +44,7 @@ CPicture::CPicture() = default;
 
 CPicture::~CPicture()
 {
+    PixelsReplaced();
     if (m_hBitmap)
         DeleteObject(m_hBitmap);
     m_hBitmap = nullptr;
@@ -54,6 +57,7 @@ CPicture::~CPicture()
 
 void CPicture::Clear()
 {
+    PixelsReplaced();
     if (m_hBitmap) {
         DeleteObject(m_hBitmap);
         m_hBitmap = nullptr;
@@ -68,6 +72,7 @@ void CPicture::Clear()
 
 void CPicture::ReleaseImage()
 {
+    PixelsReplaced();
     if (!m_bFromCodec) {
         Clear();
         return;
@@ -115,4 +120,38 @@ int CPicture::Draw(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, 
         state.handle = DrawDibOpen();
     DrawDibDraw(state.handle, hdc, xDst, yDst, cxDst, cyDst, h, m_pBits, xSrc, ySrc, cxSrc, cySrc, flags);
     return 1;
+}
+
+void CPicture::BeginDraw(int cxDst, int cyDst) const
+{
+    if (!m_pBits)
+        return;
+    DrawState& state = drawState();
+    if (!state.handle)
+        state.handle = DrawDibOpen();
+    BITMAPINFOHEADER h;
+    h.biSize = sizeof h;
+    h.biWidth = m_nWidth;
+    h.biHeight = m_nHeight;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<WORD>(m_nBitCount);
+    DrawDibBegin(state.handle, nullptr, cxDst, cyDst, &h, m_nWidth, m_nHeight, 0);
+}
+
+void CPicture::PixelsChanged(int row, std::int64_t byteOffset, std::int64_t count) const
+{
+    const DrawState& state = drawState();
+    if (!state.handle || m_nBitCount <= 0 || count <= 0)
+        return;
+    // The pixels those bytes hold, partly or wholly.
+    const std::int64_t x0 = byteOffset * 8 / m_nBitCount;
+    const std::int64_t x1 = std::min<std::int64_t>(m_nWidth, ((byteOffset + count) * 8 + m_nBitCount - 1) / m_nBitCount);
+    if (x1 > x0)
+        DrawDibChanged(state.handle, int(x0), m_nHeight - 1 - row, int(x1 - x0), 1);
+}
+
+void CPicture::PixelsReplaced() const
+{
+    if (const DrawState& state = drawState(); state.handle)
+        DrawDibChanged(state.handle, 0, 0, 0, 0);
 }

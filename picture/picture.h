@@ -6,6 +6,7 @@
 #include "platform/globalmem.h"
 #include "platform/windef.h"
 
+#include <cstdint>
 #include <string>
 
 class JpegFile;
@@ -42,6 +43,14 @@ public:
 
     int Draw(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, int ySrc, int cxSrc, int cySrc,
              UINT flags) const;
+    // The size the whole picture is drawn at from now on (the zoom), so
+    // that partial draws match the whole one.
+    void BeginDraw(int cxDst, int cyDst) const;
+    // Pixel bytes of stored row `row` were changed in place; the drawing
+    // service brings what it keeps for the picture up to date.
+    void PixelsChanged(int row, std::int64_t byteOffset, std::int64_t count) const;
+    // The pixels are gone or replaced.
+    void PixelsReplaced() const;
 
     // Loading and saving by extension.
     int LoadFile(const std::string& path, int orientation, int depthCheck);

@@ -304,6 +304,7 @@ int CPicture::RotateClockwise()
     }
     if (!m_bBitsBorrowed)
         std::free(m_pBits);
+    PixelsReplaced();
     m_pBits = block;
     m_nWidth = h;
     m_nHeight = w;

@@ -24,4 +24,7 @@ public:
     virtual BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
                                 const RGBQUAD* colors, const void* bits, int xSrc, int ySrc, int cxSrc,
                                 int cySrc, UINT flags);
+    // Whether this context keeps pixels (a drawing service may then smooth
+    // what it shrinks; recording and printer stand-ins take calls as made).
+    virtual bool HoldsPixels() const { return false; }
 };

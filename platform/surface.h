@@ -40,6 +40,7 @@ public:
     BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
                         const RGBQUAD* colors, const void* bits, int xSrc, int ySrc, int cxSrc, int cySrc,
                         UINT flags) override;
+    bool HoldsPixels() const override { return true; }
 
 private:
     std::vector<std::uint32_t> m_pixels;

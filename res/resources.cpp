@@ -127,6 +127,32 @@ const QVector<Accelerator>& Accelerators()
     return table;
 }
 
+const QVector<Accelerator>& ExtraAccelerators()
+{
+    static const QVector<Accelerator> table = {
+        {QKeySequence(Qt::Key_Home), ID_FIRST_PICTURE},
+        {QKeySequence(Qt::Key_End), ID_LAST_PICTURE},
+    };
+    return table;
+}
+
+QStringList KeyHelp()
+{
+    return {
+        QStringLiteral("Page Down, Page Up\tnext, previous picture in the folder"),
+        QStringLiteral("Right, Left\tnext, previous picture when it fits the window's width, else scroll"),
+        QStringLiteral("Space, BackSpace\tnext, previous picture when it fits the window's height, else scroll a page"),
+        QStringLiteral("Home, End\tfirst, last picture in the folder"),
+        QStringLiteral("Ctrl+Up, Ctrl+Down\tzoom in, zoom out by 0.1"),
+        QStringLiteral("Ctrl+wheel\tzoom in, zoom out by 0.1 around the pointer"),
+        QStringLiteral("left button drag\tmove a picture larger than the window"),
+        QStringLiteral("drop a file\topen it as Open does; its folder becomes the list"),
+        QStringLiteral("Delete\tmove the picture to the trash"),
+        QStringLiteral("F11\tfull screen and slideshow; Escape leaves it"),
+        QStringLiteral("Ctrl+O, Ctrl+S, Ctrl+P\topen, save a copy, print"),
+    };
+}
+
 const QVector<int>& MainToolbar()
 {
     static const QVector<int> bar = {
@@ -196,6 +222,8 @@ const QHash<int, QString>& Strings()
         add(ID_SHOW_SCAN_UP, "显示向上扫描效果\n显示向上扫描效果");
         add(ID_ROTATE_CCW, "将图像逆时针旋转90度\n将图像逆时针旋转90度");
         add(ID_ROTATE_180, "将图像旋转180度\n将图像旋转180度");
+        add(ID_FIRST_PICTURE, "查看当前目录中第一张图片\n第一张图片(Home)");
+        add(ID_LAST_PICTURE, "查看当前目录中最后一张图片\n最后一张图片(End)");
         add(ID_FILE_NEW, "建立新文档\n新建");
         add(ID_FILE_OPEN, "打开一个现有文档\n打开");
         add(ID_FILE_SAVE, "复制(保存)该图片\n复制(保存)该图片");

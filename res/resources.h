@@ -4,6 +4,7 @@
 
 #include <QKeySequence>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace res {
@@ -71,6 +72,8 @@ enum : int {
     ID_SHOW_SCAN_UP = 32814,
     ID_ROTATE_CCW = 32815,
     ID_ROTATE_180 = 32816,
+    ID_FIRST_PICTURE = 32817,
+    ID_LAST_PICTURE = 32818,
 };
 
 // Framework strings the viewer uses.
@@ -102,6 +105,11 @@ struct Accelerator {
 const QVector<Menu>& MainMenu();        // menu 128
 const QVector<MenuItem>& ContextMenu(); // menu 133
 const QVector<Accelerator>& Accelerators();
+// Keys beyond table 128 that are bound to commands the same way (Home, End).
+const QVector<Accelerator>& ExtraAccelerators();
+// The keys and gestures of the view, one "keys\tmeaning" line each, for the
+// help texts.
+QStringList KeyHelp();
 // Toolbar 128 in order; 0 marks a separator.
 const QVector<int>& MainToolbar();
 // Toolbar 131, the full-screen toolbar; 0 marks a separator.

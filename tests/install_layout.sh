@@ -10,7 +10,8 @@ for f in bin/korvex bin/nubrel bin/korvex-convert \
          share/applications/org.korvex.Korvex.desktop \
          share/metainfo/org.korvex.Korvex.metainfo.xml \
          share/icons/hicolor/48x48/apps/korvex.png \
-         share/icons/hicolor/scalable/apps/korvex.svg; do
+         share/icons/hicolor/scalable/apps/korvex.svg \
+         share/man/man1/korvex.1; do
     if [ ! -s "$STAGE/$f" ]; then
         echo "missing after install: $f" >&2
         exit 1

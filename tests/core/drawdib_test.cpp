@@ -74,6 +74,16 @@ TEST(DrawDib, EveryDepthStretchedByTwo)
         EXPECT_EQ(dc.Pixel(1, 3), q.c);
         EXPECT_EQ(dc.Pixel(4, 4), q.d);
         EXPECT_EQ(dc.Pixel(5, 5), kBlack);
+        // Shrunk to one pixel: the four colours' average, halves rounded up.
+        SurfaceDC one(1, 1);
+        p->Draw(&one, 0, 0, 1, 1, 0, 0, 2, 2, 0);
+        std::uint32_t mean = 0xFF000000u;
+        for (int shift : {0, 8, 16}) {
+            const std::uint32_t sum = ((q.a >> shift) & 255) + ((q.b >> shift) & 255) + ((q.c >> shift) & 255) +
+                                      ((q.d >> shift) & 255);
+            mean |= ((sum + 2) / 4) << shift;
+        }
+        EXPECT_EQ(one.Pixel(0, 0), mean);
     }
 }
 
@@ -89,10 +99,10 @@ TEST(DrawDib, PartialSourceShrinkClipAndScroll)
         EXPECT_EQ(dc.Pixel(1, 1), q.d);
     }
     {
-        // Shrinking 2 x 2 to 1 x 1 takes the top-left source pixel.
+        // Shrinking 2 x 2 to 1 x 1 draws the four pixels' average (halves up).
         SurfaceDC dc(1, 1);
         p->Draw(&dc, 0, 0, 1, 1, 0, 0, 2, 2, 0);
-        EXPECT_EQ(dc.Pixel(0, 0), q.a);
+        EXPECT_EQ(dc.Pixel(0, 0), Rgb(6, 7, 8));
     }
     {
         // Clip: only the right half of the surface changes.

@@ -6,6 +6,10 @@
 #include "../core/test_util.h"
 
 #include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
 #include <QDirIterator>
 #include <QStandardPaths>
 
@@ -529,4 +533,79 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
     saveFails(out.File("full/a.pcx"));
     EXPECT_FALSE(std::filesystem::exists(out.File("full/a.bmp")) || std::filesystem::exists(out.File("full/a.pcx")));
     ::umount2(out.File("full").c_str(), MNT_DETACH);
+}
+
+// Arrows, Space and BackSpace page while the picture fits and scroll while
+// it does not; Home and End reach the list's ends; a key whose command is
+// disabled does nothing at all (no scrolling either); a dropped file opens
+// as Open does, its name taken byte for byte.
+TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
+{
+    Folder f({"a.bmp", "b.bmp", "c.bmp"});
+    WriteFileBytes(f.dir.File("d.bmp"), MakeBmp(1000, 1000, 24, {}, std::vector<std::uint8_t>(3000 * 1000, 40)));
+    RunningApp run;
+    run.frame->resize(800, 600);
+    QApplication::processEvents();
+    CKorvexDoc* doc = run.frame->GetDocument();
+    CKorvexView* view = run.View();
+    view->m_bEffectsOff = 1;
+    Open(run, f.dir.File("a.bmp"));
+    auto key = [&](Qt::Key k) {
+        QTest::keyClick(view, k);
+        view->RedrawNow();
+    };
+    key(Qt::Key_Right);
+    EXPECT_EQ(doc->m_nCurrent, 1);
+    key(Qt::Key_Space);
+    EXPECT_EQ(doc->m_nCurrent, 2);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Left);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    key(Qt::Key_Left); // Previous is disabled on the first picture
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    key(Qt::Key_End);
+    EXPECT_EQ(doc->m_nCurrent, 3);
+    key(Qt::Key_Home);
+    EXPECT_EQ(doc->m_nCurrent, 0);
+    key(Qt::Key_End);
+
+    // The last picture at its own size is larger than the window.
+    run.frame->ExecuteCommand(res::ID_ZOOM_ORIGINAL);
+    view->RedrawNow();
+    QScrollBar* h = view->horizontalScrollBar();
+    QScrollBar* v = view->verticalScrollBar();
+    ASSERT_GT(h->maximum(), 0);
+    ASSERT_GT(v->maximum(), 0);
+    key(Qt::Key_PageDown);
+    key(Qt::Key_End);
+    EXPECT_EQ(v->value(), 0);
+    EXPECT_EQ(h->value(), 0);
+    key(Qt::Key_Right);
+    EXPECT_GT(h->value(), 0);
+    key(Qt::Key_Space);
+    EXPECT_EQ(v->value(), std::min(v->pageStep(), v->maximum()));
+    EXPECT_EQ(doc->m_nCurrent, 3);
+
+    // Left-dragging moves the picture with the pointer.
+    const int before = h->value();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(300, 300));
+    QMouseEvent move(QEvent::MouseMove, QPointF(250, 300), view->viewport()->mapToGlobal(QPointF(250, 300)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(250, 300));
+    EXPECT_EQ(h->value(), before + int(50 * view->viewport()->devicePixelRatioF()));
+
+    // Dropping: the bytes of the name, not a look-alike.
+    const std::string odd = f.dir.File("\xE9.bmp");
+    WriteTagged(odd, 9);
+    WriteTagged(f.dir.File("\xC3\xA9.bmp"), 8); // the UTF-8 spelling of the same letter
+    QMimeData mime;
+    mime.setUrls({QUrl(QStringLiteral("file://") + Q(f.dir.File("")) + QStringLiteral("%E9.bmp"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    EXPECT_EQ(ShownTag(view), 9);
+    EXPECT_EQ(doc->m_strFiles[std::size_t(doc->m_nCurrent)], odd);
 }

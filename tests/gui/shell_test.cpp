@@ -60,6 +60,8 @@ const std::vector<std::pair<QKeySequence, int>> kAccelerators = {
     {QKeySequence("Shift+F6"), 57681},    {QKeySequence("Ctrl+Ins"), 57634},    {QKeySequence("Shift+Ins"), 57637},
     {QKeySequence("PgDown"), 32790},      {QKeySequence("PgUp"), 32791},        {QKeySequence("Ctrl+Up"), 32793},
     {QKeySequence("Ctrl+X"), 57635},      {QKeySequence("Ctrl+Z"), 57643},
+    // Beyond table 128: first and last picture.
+    {QKeySequence("Home"), 32817},        {QKeySequence("End"), 32818},
 };
 
 const std::vector<int> kToolbar = {57601, 57607, 57603, 0,     32793, 32794, 32808, 32773, 0,     32809,
