@@ -72,19 +72,9 @@ struct GifImage {
     ~GifImage() { std::free(indices); }
 };
 
-// Reads and decodes; on failure `*error` says why and the image is empty.
-bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* error)
+// Signature, screen descriptor and global table.
+bool ReadScreen(ByteReader& in, const std::string& path, GifImage* image, std::string* error)
 {
-    if (path.empty()) {
-        *error = "No Name Given";
-        return false;
-    }
-    FileContents file;
-    if (!file.Load(path)) {
-        *error = "Cant open GIF :\n" + path;
-        return false;
-    }
-    ByteReader in(file.Data(), file.Size());
     const BYTE* magic = in.Take(6);
     if (!magic) {
         *error = "Error reading GIF Magic #\n" + path;
@@ -112,7 +102,12 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
     }
     if (screen[6] != 0 && screen[6] != 49)
         *error = "Non-square pixels in GIF image.\nIgnoring that fact...";
+    return true;
+}
 
+// Past extensions and stray bytes to the first image descriptor.
+bool SkipToImage(ByteReader& in, std::string* error)
+{
     for (;;) {
         const BYTE b = in.U8();
         if (!in.Ok()) {
@@ -120,7 +115,7 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
             return false;
         }
         if (b == ',')
-            break;
+            return true;
         if (b == '!') {
             in.U8(); // label; graphic-control values have no effect on the picture
             if (!in.Ok()) {
@@ -130,6 +125,11 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
             SkipSubBlocks(in);
         }
     }
+}
+
+// The image descriptor, its table and its LZW data.
+bool DecodeImage(ByteReader& in, GifImage* image, std::string* error)
+{
     const BYTE* desc = in.Take(9);
     if (!desc) {
         *error = "Error on dimension read\nGiving up";
@@ -178,10 +178,28 @@ bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* err
         return false;
     }
     image->decoded = lzw->Decode(image->indices, std::size_t(pixels));
+    if (lzw->EndWithoutTerminator())
+        AfxMessageBox("Missing EOD in GIF data stream (common occurrence)");
     image->width = w;
     image->height = h;
     image->interlaced = (desc[8] & 0x40) != 0;
     return true;
+}
+
+// Reads and decodes; on failure `*error` says why and the image is empty.
+bool DecodeFirstImage(const std::string& path, GifImage* image, std::string* error)
+{
+    if (path.empty()) {
+        *error = "No Name Given";
+        return false;
+    }
+    FileContents file;
+    if (!file.Load(path)) {
+        *error = "Cant open GIF :\n" + path;
+        return false;
+    }
+    ByteReader in(file.Data(), file.Size());
+    return ReadScreen(in, path, image, error) && SkipToImage(in, error) && DecodeImage(in, image, error);
 }
 
 // Writes every decoded pixel into `bits` (rows `stride` apart, image row y
@@ -295,33 +313,30 @@ int GifCodec::Save(const std::string& path, CDib* dib)
     const int width = DibWidth(h);
     const LONG storedHeight = DibHeight(h);
     const int height = storedHeight < 0 ? -storedHeight : storedHeight;
-    if (width <= 0 || height <= 0) {
-        GlobalUnlock(work->GetHandle());
-        return 0;
-    }
-    const std::size_t stride = DibRowBytes(h);
-    auto* indices = static_cast<BYTE*>(std::malloc(std::size_t(width) * std::size_t(height)));
-    if (!indices) {
-        GlobalUnlock(work->GetHandle());
-        return 0;
-    }
-    const BYTE* bits = DibBits(h);
-    for (int y = 0; y < height; ++y) {
-        // Bottom-up rows: the top row as seen is the last one stored.
-        const std::size_t stored = storedHeight < 0 ? std::size_t(y) : std::size_t(height - 1 - y);
-        std::memcpy(indices + std::size_t(y) * std::size_t(width), bits + stored * stride, std::size_t(width));
+    int result = 0;
+    if (width > 0 && height > 0) {
+        // Rows are read where they stand, top row first: in a bottom-up
+        // block that is the last one stored.
+        const auto stride = std::ptrdiff_t(DibRowBytes(h));
+        const BYTE* bits = DibBits(h);
+        const BYTE* top = storedHeight < 0 ? bits : bits + stride * (height - 1);
+        result = EncodeRows(path, top, storedHeight < 0 ? stride : -stride, width, height, 0, red, green, blue);
     }
     GlobalUnlock(work->GetHandle());
-    const int result = EncodeGif(path, indices, width, height, 0, red, green, blue);
-    std::free(indices);
     return result;
 }
 
 int GifCodec::EncodeGif(const std::string& path, const BYTE* indices, int width, int height, int background,
                         const int* red, const int* green, const int* blue)
 {
+    return EncodeRows(path, indices, width, width, height, background, red, green, blue);
+}
+
+int GifCodec::EncodeRows(const std::string& path, const BYTE* firstRow, std::ptrdiff_t rowStep, int width, int height,
+                         int background, const int* red, const int* green, const int* blue)
+{
     // The screen and image sizes are 16-bit fields.
-    if (!indices || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
+    if (!firstRow || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
         m_strError = "Picture size does not fit a GIF file";
         return 0;
     }
@@ -330,13 +345,6 @@ int GifCodec::EncodeGif(const std::string& path, const BYTE* indices, int width,
         m_strError = "Can't open GIF for writing";
         return 0;
     }
-    m_enc.file = &file;
-    m_enc.pixels = indices;
-    m_enc.remaining = std::size_t(width) * std::size_t(height);
-    m_enc.accumulator = 0;
-    m_enc.accumulatorBits = 0;
-    m_enc.writeErrorShown = false;
-
     BYTE head[6 + 7 + 768 + 10 + 1];
     BYTE* p = head;
     std::memcpy(p, "GIF87a", 6);
@@ -364,146 +372,17 @@ int GifCodec::EncodeGif(const std::string& path, const BYTE* indices, int width,
     *p++ = 8; // LZW minimum code size
     file.Write(head, sizeof head);
 
-    Compress(9);
+    m_lzw.Encode(file, firstRow, rowStep, width, height);
 
     const BYTE trailer[2] = {0, ';'};
     file.Write(trailer, sizeof trailer);
-    m_enc.file = nullptr;
     if (!file.Commit()) {
         // The temporary file is gone and whatever stood at the path is intact.
-        if (!m_enc.writeErrorShown)
+        if (!m_lzw.WriteErrorShown())
             AfxMessageBox("Write Error in GIF file");
         return 0;
     }
     return 1;
-}
-
-int GifCodec::NextPixel()
-{
-    if (m_enc.remaining == 0)
-        return -1;
-    --m_enc.remaining;
-    return *m_enc.pixels++;
-}
-
-void GifCodec::ClearHash()
-{
-    for (std::int32_t& entry : m_enc.hash)
-        entry = -1;
-}
-
-void GifCodec::Compress(int initBits)
-{
-    Encoder& e = m_enc;
-    e.initBits = initBits;
-    e.bits = initBits;
-    e.maxCode = (1 << initBits) - 1;
-    e.clearCode = 1 << (initBits - 1);
-    e.endCode = e.clearCode + 1;
-    e.freeCode = e.clearCode + 2;
-    e.clearPending = false;
-    e.packetCount = 0;
-
-    int prefix = NextPixel();
-    // Hash shift: 8 less the doublings of the table size below 65536.
-    int shift = 0;
-    for (long size = kHashSize; size < 65536; size *= 2)
-        ++shift;
-    shift = 8 - shift;
-    ClearHash();
-    Output(e.clearCode);
-
-    for (int c; (c = NextPixel()) >= 0;) {
-        const std::int32_t key = (std::int32_t(c) << kMaxBits) + prefix;
-        int slot = (c << shift) ^ prefix;
-        if (e.hash[slot] == key) {
-            prefix = e.codes[slot];
-            continue;
-        }
-        bool found = false;
-        if (e.hash[slot] >= 0) {
-            const int displacement = slot == 0 ? 1 : kHashSize - slot;
-            do {
-                slot -= displacement;
-                if (slot < 0)
-                    slot += kHashSize;
-                if (e.hash[slot] == key) {
-                    prefix = e.codes[slot];
-                    found = true;
-                    break;
-                }
-            } while (e.hash[slot] > 0);
-        }
-        if (found)
-            continue;
-        Output(prefix);
-        if (e.freeCode < kMaxMaxCode) {
-            e.codes[slot] = std::uint16_t(e.freeCode++);
-            e.hash[slot] = key;
-        } else {
-            ClearHash();
-            e.freeCode = e.clearCode + 2;
-            e.clearPending = true;
-            Output(e.clearCode);
-        }
-        prefix = c;
-    }
-    Output(prefix);
-    Output(e.endCode);
-}
-
-void GifCodec::Output(int code)
-{
-    Encoder& e = m_enc;
-    e.accumulator &= (std::uint32_t(1) << e.accumulatorBits) - 1;
-    e.accumulator |= std::uint32_t(code) << e.accumulatorBits;
-    e.accumulatorBits += e.bits;
-    while (e.accumulatorBits >= 8) {
-        PacketByte(BYTE(e.accumulator));
-        e.accumulator >>= 8;
-        e.accumulatorBits -= 8;
-    }
-    // Widen once the code just assigned no longer fits; a clear starts over.
-    if (e.freeCode > e.maxCode || e.clearPending) {
-        if (e.clearPending) {
-            e.bits = e.initBits;
-            e.maxCode = (1 << e.bits) - 1;
-            e.clearPending = false;
-        } else {
-            ++e.bits;
-            e.maxCode = e.bits == kMaxBits ? kMaxMaxCode : (1 << e.bits) - 1;
-        }
-    }
-    if (code == e.endCode) {
-        while (e.accumulatorBits > 0) {
-            PacketByte(BYTE(e.accumulator));
-            e.accumulator >>= 8;
-            e.accumulatorBits -= 8;
-        }
-        FlushPacket();
-        std::FILE* stream = e.file->Stream();
-        if (std::fflush(stream) != 0 || std::ferror(stream)) {
-            AfxMessageBox("Write Error in GIF file");
-            e.writeErrorShown = true;
-        }
-    }
-}
-
-void GifCodec::PacketByte(BYTE b)
-{
-    m_enc.packet[m_enc.packetCount++] = b;
-    if (m_enc.packetCount >= 254)
-        FlushPacket();
-}
-
-void GifCodec::FlushPacket()
-{
-    if (m_enc.packetCount == 0)
-        return;
-    const BYTE length = BYTE(m_enc.packetCount);
-    m_enc.file->Write(&length, 1);
-    m_enc.file->Write(m_enc.packet, std::size_t(m_enc.packetCount));
-    m_enc.packetCount = 0;
 }
 
 void DestroyGifCodec(GifCodec* codec)

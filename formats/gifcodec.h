@@ -2,13 +2,13 @@
 // writing (one GIF87a image with a 256-entry table, LZW codes of 9 to 12 bits).
 #pragma once
 
+#include "formats/lzw.h"
 #include "platform/windef.h"
 
 #include <cstdint>
 #include <string>
 
 class CDib;
-class SafeFile;
 
 class GifCodec {
 public:
@@ -33,40 +33,12 @@ public:
     const std::string& GetLastError() const { return m_strError; }
 
 private:
-    static constexpr int kHashSize = 5003;
-    static constexpr int kMaxBits = 12;
-    static constexpr int kMaxMaxCode = 1 << kMaxBits;
-
-    // Writer state: the pixel source, the hashed string table, the bit
-    // accumulator and the pending data sub-block.
-    struct Encoder {
-        const BYTE* pixels = nullptr;
-        std::size_t remaining = 0;
-        std::int32_t hash[kHashSize];
-        std::uint16_t codes[kHashSize];
-        int freeCode = 0;
-        int bits = 0;
-        int maxCode = 0;
-        int initBits = 0;
-        int clearCode = 0;
-        int endCode = 0;
-        bool clearPending = false;
-        std::uint32_t accumulator = 0;
-        int accumulatorBits = 0;
-        BYTE packet[256];
-        int packetCount = 0;
-        SafeFile* file = nullptr;
-        bool writeErrorShown = false;
-    };
-
-    int NextPixel();
-    void Compress(int initBits);
-    void ClearHash();
-    void Output(int code);
-    void PacketByte(BYTE b);
-    void FlushPacket();
+    // Writes the file around the LZW data of indices read in place: row y
+    // (top row first) at firstRow + y * rowStep.
+    int EncodeRows(const std::string& path, const BYTE* firstRow, std::ptrdiff_t rowStep, int width, int height,
+                   int background, const int* red, const int* green, const int* blue);
 
     CDib* m_pDib = nullptr;
     std::string m_strError = "No Error";
-    Encoder m_enc;
+    LzwEncoder m_lzw;
 };

@@ -8,21 +8,13 @@
 #include "picture/dib.h"
 #include "picture/picture.h"
 #include "platform/files.h"
+#include "platform/dibformat.h"
 
 #include <strings.h>
 
 #include <memory>
 #include <new>
 #include <vector>
-
-namespace {
-
-bool SupportedDepth(int bitCount)
-{
-    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
-}
-
-} // namespace
 
 std::string PathExtension(const std::string& path)
 {
@@ -110,14 +102,12 @@ int CPicture::CreateDib(int width, int height, int bitCount, int orientation)
     m_nColors = 0;
     m_nRowBytes = 0;
     m_nImageSize = 0;
-    if (width <= 0 || height <= 0 || !SupportedDepth(bitCount))
+    DibLayout size;
+    if (!DibSizeFor(width, height, bitCount, &size))
         return 0;
-    const std::uint64_t rowBytes = (std::uint64_t(width) * bitCount + 31) / 32 * 4;
-    const std::uint64_t image = rowBytes * std::uint64_t(height);
-    if (image > 0x7FFFFFFFull)
-        return 0;
-    m_nRowBytes = static_cast<int>(rowBytes);
-    m_nImageSize = static_cast<int>(image);
+    m_nRowBytes = size.rowBytes;
+    m_nImageSize = size.imageBytes;
+    const std::uint64_t image = std::uint64_t(size.imageBytes);
     if (bitCount <= 8) {
         m_nColors = 1 << bitCount;
         m_pColorTable = new (std::nothrow) RGBQUAD[static_cast<std::size_t>(m_nColors)]();
@@ -151,7 +141,7 @@ int CPicture::CreateDib(int width, int height, int bitCount, int orientation)
 
 int CPicture::CreateDibChecked(int width, int height, int bitCount)
 {
-    if (!SupportedDepth(bitCount))
+    if (!DibDepthAllowed(bitCount))
         return 0;
     return CreateDib(width, height, bitCount, 1);
 }
@@ -164,7 +154,7 @@ void CPicture::AdoptCodecDib(CDib* dib)
     m_nWidth = dib->GetWidth();
     m_nHeight = dib->GetHeight();
     m_nBitCount = dib->GetBitCount();
-    m_nRowBytes = (m_nWidth * m_nBitCount + 31) / 32 * 4;
+    m_nRowBytes = static_cast<int>(DibStride(std::uint64_t(m_nWidth), unsigned(m_nBitCount)));
     m_nImageSize = m_nRowBytes * m_nHeight;
     m_nColors = 0;
     m_bRotated = 0;

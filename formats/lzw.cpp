@@ -1,5 +1,8 @@
 #include "formats/lzw.h"
 
+#include "formats/messages.h"
+#include "formats/safefile.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -20,8 +23,10 @@ bool LzwDecoder::Start(const BYTE* data, std::size_t length, int minCodeSize)
     if (!m_codes)
         return false;
     m_bytes = 0;
+    m_terminated = false;
     for (std::size_t pos = 0; pos < length;) {
         const std::size_t n = data[pos++];
+        m_terminated = n == 0;
         if (n == 0 || length - pos < n)
             break;
         std::memcpy(m_codes + m_bytes, data + pos, n);
@@ -61,6 +66,7 @@ inline std::size_t Finish(BYTE* out, std::size_t pos, std::size_t from, std::siz
 
 std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
 {
+    m_sawEnd = false;
     if (!m_codes)
         return 0;
     const unsigned clear = 1u << m_initSize;
@@ -89,8 +95,10 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
             havePrev = false;
             continue;
         }
-        if (code == end)
+        if (code == end) {
+            m_sawEnd = true;
             break;
+        }
         const std::size_t room = capacity - pos;
         unsigned length;
         if (code < clear) {
@@ -131,4 +139,145 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
         pos += length;
     }
     return pos < capacity ? pos : capacity;
+}
+
+void LzwEncoder::Encode(SafeFile& file, const BYTE* firstRow, std::ptrdiff_t rowStep, int width, int height)
+{
+    m_file = &file;
+    m_row = firstRow;
+    m_rowStep = rowStep;
+    m_width = width;
+    m_column = 0;
+    m_rowsLeft = height;
+    m_accumulator = 0;
+    m_accumulatorBits = 0;
+    m_writeErrorShown = false;
+    m_bits = kInitBits;
+    m_maxCode = (1 << kInitBits) - 1;
+    m_freeCode = kEndCode + 1;
+    m_clearPending = false;
+    m_packetCount = 0;
+
+    int prefix = NextPixel();
+    ClearHash();
+    Output(kClearCode);
+    for (int c; (c = NextPixel()) >= 0;) {
+        int slot = 0;
+        const int code = Find(c, prefix, &slot);
+        if (code >= 0) {
+            prefix = code;
+            continue;
+        }
+        Output(prefix);
+        if (m_freeCode < kMaxMaxCode) {
+            m_codes[slot] = std::uint16_t(m_freeCode++);
+            m_hash[slot] = (std::int32_t(c) << kMaxBits) + prefix;
+        } else {
+            ClearHash();
+            m_freeCode = kEndCode + 1;
+            m_clearPending = true;
+            Output(kClearCode);
+        }
+        prefix = c;
+    }
+    Output(prefix);
+    Output(kEndCode);
+    m_file = nullptr;
+}
+
+int LzwEncoder::NextPixel()
+{
+    if (m_rowsLeft == 0)
+        return -1;
+    const int pixel = m_row[m_column];
+    if (++m_column == m_width) {
+        m_column = 0;
+        m_row += m_rowStep;
+        --m_rowsLeft;
+    }
+    return pixel;
+}
+
+void LzwEncoder::ClearHash()
+{
+    for (std::int32_t& entry : m_hash)
+        entry = -1;
+}
+
+// The code of the string prefix + c, or -1 with *slot where it would go.
+// Open addressing with a secondary probe, as the table's size is prime.
+int LzwEncoder::Find(int c, int prefix, int* slot) const
+{
+    // Hash shift: 8 less the doublings of the table size below 65536.
+    constexpr int kShift = 4;
+    const std::int32_t key = (std::int32_t(c) << kMaxBits) + prefix;
+    int at = (c << kShift) ^ prefix;
+    *slot = at;
+    if (m_hash[at] == key)
+        return m_codes[at];
+    if (m_hash[at] < 0)
+        return -1;
+    const int displacement = at == 0 ? 1 : kHashSize - at;
+    do {
+        at -= displacement;
+        if (at < 0)
+            at += kHashSize;
+        if (m_hash[at] == key)
+            return m_codes[at];
+    } while (m_hash[at] > 0);
+    *slot = at;
+    return -1;
+}
+
+void LzwEncoder::Output(int code)
+{
+    m_accumulator &= (std::uint32_t(1) << m_accumulatorBits) - 1;
+    m_accumulator |= std::uint32_t(code) << m_accumulatorBits;
+    m_accumulatorBits += m_bits;
+    while (m_accumulatorBits >= 8) {
+        PacketByte(BYTE(m_accumulator));
+        m_accumulator >>= 8;
+        m_accumulatorBits -= 8;
+    }
+    // Widen once the code just assigned no longer fits; a clear starts over.
+    if (m_freeCode > m_maxCode || m_clearPending) {
+        if (m_clearPending) {
+            m_bits = kInitBits;
+            m_maxCode = (1 << m_bits) - 1;
+            m_clearPending = false;
+        } else {
+            ++m_bits;
+            m_maxCode = m_bits == kMaxBits ? kMaxMaxCode : (1 << m_bits) - 1;
+        }
+    }
+    if (code == kEndCode) {
+        while (m_accumulatorBits > 0) {
+            PacketByte(BYTE(m_accumulator));
+            m_accumulator >>= 8;
+            m_accumulatorBits -= 8;
+        }
+        FlushPacket();
+        std::FILE* stream = m_file->Stream();
+        if (std::fflush(stream) != 0 || std::ferror(stream)) {
+            AfxMessageBox("Write Error in GIF file");
+            m_writeErrorShown = true;
+        }
+    }
+}
+
+void LzwEncoder::PacketByte(BYTE b)
+{
+    m_packet[m_packetCount++] = b;
+    if (m_packetCount >= 254)
+        FlushPacket();
+}
+
+void LzwEncoder::FlushPacket()
+{
+    if (m_packetCount == 0)
+        return;
+    const BYTE length = BYTE(m_packetCount);
+    m_file->Write(&length, 1);
+    m_file->Write(m_packet, std::size_t(m_packetCount));
+    m_packetCount = 0;
 }

@@ -1,6 +1,7 @@
 #include "formats/packrows.h"
 
 #include "picture/dib.h"
+#include "platform/dibformat.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,14 +10,17 @@
 
 bool Dib24Fits(std::uint64_t width, std::uint64_t height)
 {
-    return (width * 24 + 31) / 32 * 4 * height <= 0x7FFFFFFFull - 40;
+    DibLayout size;
+    return width <= kDibImageLimit && height <= kDibImageLimit &&
+           DibSizeFor(std::int64_t(width), std::int64_t(height), 24, &size) &&
+           std::uint64_t(size.imageBytes) <= kDibImageLimit - 40;
 }
 
 HGLOBAL AllocDib24(int width, int height)
 {
     if (width <= 0 || height <= 0 || !Dib24Fits(std::uint64_t(width), std::uint64_t(height)))
         return nullptr;
-    const std::uint64_t image = (std::uint64_t(width) * 24 + 31) / 32 * 4 * std::uint64_t(height);
+    const std::uint64_t image = DibStride(std::uint64_t(width), 24) * std::uint64_t(height);
     HGLOBAL block = GlobalAlloc(GHND, 40 + std::size_t(image));
     if (!block)
         return nullptr;

@@ -5,6 +5,7 @@
 #include "formats/safefile.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
+#include "platform/dibformat.h"
 
 #include <algorithm>
 #include <bit>
@@ -210,101 +211,145 @@ private:
 
 } // namespace
 
+namespace {
+
+struct PcxHeader {
+    int version = 0;
+    int bitsPerPlane = 0;
+    int width = 0;
+    int height = 0;
+    int planes = 0;
+    int bytesPerLine = 0;
+    const BYTE* headerPalette = nullptr; // 16 entries, red, green, blue
+    // Worked out by the validation.
+    int depth = 0;
+    const BYTE* endPalette = nullptr; // 256 entries after the 0x0C marker
+    std::size_t dataEnd = 0;
+};
+
+// Null when the file is not PCX or its layout is not one we read.
+bool ReadHeader(const BYTE* data, std::size_t length, PcxHeader* h)
+{
+    ByteReader in(data, length);
+    const int manufacturer = in.U8();
+    h->version = in.U8();
+    in.Skip(1); // encoding: the data is always taken as run-length coded
+    h->bitsPerPlane = in.U8();
+    const int xmin = in.U16(), ymin = in.U16(), xmax = in.U16(), ymax = in.U16();
+    in.Skip(4); // resolution
+    h->headerPalette = in.Take(48);
+    in.Skip(1);
+    h->planes = in.U8();
+    h->bytesPerLine = in.U16();
+    in.Skip(2); // palette information: the palettes themselves say more
+    in.Seek(kHeader);
+    if (!in.Ok() || manufacturer != 10 || xmax < xmin || ymax < ymin)
+        return false;
+    h->width = xmax - xmin + 1;
+    h->height = ymax - ymin + 1;
+    return true;
+}
+
+bool Validate(PcxHeader& h, const BYTE* data, std::size_t length)
+{
+    // Which layout: depth of the picture we make from it.
+    if (h.planes == 1 && (h.bitsPerPlane == 1 || h.bitsPerPlane == 4 || h.bitsPerPlane == 8))
+        h.depth = h.bitsPerPlane;
+    else if (h.bitsPerPlane == 1 && h.planes >= 2 && h.planes <= 4)
+        h.depth = 4; // planar 16-colour
+    else if (h.bitsPerPlane == 8 && h.planes == 3)
+        h.depth = 24;
+    else
+        return false;
+    if (std::int64_t(h.bytesPerLine) * 8 < std::int64_t(h.width) * h.bitsPerPlane)
+        return false;
+    // An 8-bit file keeps its palette in the last 769 bytes (0x0C, then
+    // 768); the marker is not pixel data even when the runs fall short.
+    h.dataEnd = length;
+    if (h.depth == 8 && length < kHeader + kEndPalette)
+        return false; // too short for any 8-bit file: other readers refuse it too
+    if (h.depth == 8 && data[length - kEndPalette] == 0x0C) {
+        h.endPalette = data + length - kEndPalette + 1;
+        h.dataEnd = length - kEndPalette;
+    }
+    return DibSizeFor(h.width, h.height, h.depth);
+}
+
+// The colours of pictures of 8 bits or less: an 8-bit file's palette at its
+// end, else the header's palette when it holds any colour; a file without
+// either gets black and white (1 bit), the 16 standard colours of the
+// 16-colour display adapters (4 bits) or a grey ramp (8 bits).
+void SetColours(const PcxHeader& h, RGBQUAD* table)
+{
+    static const BYTE kStandard16[16][3] = {
+        {0, 0, 0},       {0, 0, 170},     {0, 170, 0},    {0, 170, 170},  {170, 0, 0},    {170, 0, 170},
+        {170, 85, 0},    {170, 170, 170}, {85, 85, 85},   {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
+        {255, 85, 85},   {255, 85, 255},  {255, 255, 85}, {255, 255, 255}};
+    const int colours = 1 << h.depth;
+    const bool headerColours = std::any_of(h.headerPalette, h.headerPalette + 48, [](BYTE b) { return b != 0; });
+    const BYTE* triples = h.depth == 8 ? h.endPalette : headerColours ? h.headerPalette : nullptr;
+    for (int m = 0; m < colours; ++m) {
+        BYTE r, g, b;
+        if (triples) {
+            r = triples[3 * m], g = triples[3 * m + 1], b = triples[3 * m + 2];
+        } else if (h.depth == 4) {
+            r = kStandard16[m][0], g = kStandard16[m][1], b = kStandard16[m][2];
+        } else {
+            r = g = b = BYTE(m * 255 / (colours - 1));
+        }
+        table[m] = RGBQUAD{b, g, r, 0};
+    }
+}
+
+// One decoded line (all planes) into picture row `row`.
+void PlaceLine(const PcxHeader& h, const BYTE* line, BYTE* row, int rowBytes)
+{
+    const int bpl = h.bytesPerLine;
+    if (h.depth == 24) {
+        InterleavePlanes(row, line, line + bpl, line + 2 * bpl, h.width);
+    } else if (h.planes > 1) {
+        // Plane p gives bit p of each pixel's colour index.
+        for (int x = 0; x < h.width; ++x) {
+            int index = 0;
+            for (int p = 0; p < h.planes; ++p)
+                index |= ((line[std::size_t(p) * bpl + x / 8] >> (7 - x % 8)) & 1) << p;
+            row[x / 2] |= BYTE(x % 2 ? index : index << 4);
+        }
+    } else {
+        std::memcpy(row, line, std::min<std::size_t>(std::size_t(rowBytes), std::size_t(bpl)));
+        // Padding bits past the width carry no pixels; keep them clear.
+        const int usedBits = h.width * h.depth;
+        if (usedBits % 8)
+            row[usedBits / 8] &= BYTE(0xFF << (8 - usedBits % 8));
+        for (int k = (usedBits + 7) / 8; k < rowBytes; ++k)
+            row[k] = 0;
+    }
+}
+
+} // namespace
+
 int CPicture::ReadPcx(const BYTE* data, std::size_t length, int orientation)
 {
-    if (!data || length < kHeader || data[0] != 10)
+    if (!data)
         return 0;
-    ByteReader in(data, length);
-    in.Seek(1);
-    const int version = in.U8();
-    in.Skip(1);
-    const int bitsPerPlane = in.U8();
-    const int xmin = in.U16(), ymin = in.U16(), xmax = in.U16(), ymax = in.U16();
-    const int planes = data[65];
-    in.Seek(66);
-    const int bytesPerLine = in.U16();
-    const int paletteInfo = in.U16();
-    if (xmax < xmin || ymax < ymin)
+    PcxHeader h;
+    if (!ReadHeader(data, length, &h) || !Validate(h, data, length))
         return 0;
-    const int width = xmax - xmin + 1;
-    const int height = ymax - ymin + 1;
-
-    // Which layout: depth of the picture we make from it.
-    int depth;
-    if (planes == 1 && (bitsPerPlane == 1 || bitsPerPlane == 4 || bitsPerPlane == 8))
-        depth = bitsPerPlane;
-    else if (bitsPerPlane == 1 && planes >= 2 && planes <= 4)
-        depth = 4; // planar 16-colour
-    else if (bitsPerPlane == 8 && planes == 3)
-        depth = 24;
-    else
-        return 0;
-    if (std::int64_t(bytesPerLine) * 8 < std::int64_t(width) * bitsPerPlane)
-        return 0;
-    if (depth == 8 && planes == 1 && length < kHeader + kEndPalette)
-        return 0;
-
-    // An 8-bit file keeps its palette in the last 769 bytes (0x0C, then 768);
-    // the marker is not pixel data even when the runs fall short.
-    const std::size_t dataEnd = depth == 8 && planes == 1 ? length - kEndPalette : length;
-    const std::size_t lineBytes = std::size_t(planes) * std::size_t(bytesPerLine);
+    const std::size_t lineBytes = std::size_t(h.planes) * std::size_t(h.bytesPerLine);
     std::unique_ptr<BYTE[]> line(new (std::nothrow) BYTE[lineBytes]);
-    if (!line)
+    if (!line || !CreateDib(h.width, h.height, h.depth, orientation))
         return 0;
-    if (!CreateDib(width, height, depth, orientation))
-        return 0;
-    RunDecoder decoder(data + kHeader, dataEnd - kHeader);
-    for (int j = 0; j < height; ++j) {
+    RunDecoder decoder(data + kHeader, h.dataEnd - kHeader);
+    for (int j = 0; j < h.height; ++j) {
         // The new section starts black, so rows past the data need no work:
         // a huge header on a few bytes costs no more than its allocation.
         if (decoder.Exhausted())
             break;
         decoder.Fill(line.get(), lineBytes);
-        BYTE* row = GetRow(height - 1 - j);
-        if (depth == 24) {
-            const BYTE* r = line.get();
-            const BYTE* g = r + bytesPerLine;
-            InterleavePlanes(row, r, g, g + bytesPerLine, width);
-        } else if (planes > 1) {
-            // Plane p gives bit p of each pixel's colour index.
-            for (int x = 0; x < width; ++x) {
-                int index = 0;
-                for (int p = 0; p < planes; ++p)
-                    index |= ((line[std::size_t(p) * bytesPerLine + x / 8] >> (7 - x % 8)) & 1) << p;
-                row[x / 2] |= BYTE(x % 2 ? index : index << 4);
-            }
-        } else {
-            std::memcpy(row, line.get(), std::min<std::size_t>(std::size_t(m_nRowBytes), std::size_t(bytesPerLine)));
-            // Padding bits past the width carry no pixels; keep them clear.
-            const int usedBits = width * depth;
-            if (usedBits % 8)
-                row[usedBits / 8] &= BYTE(0xFF << (8 - usedBits % 8));
-            for (int k = (usedBits + 7) / 8; k < m_nRowBytes; ++k)
-                row[k] = 0;
-        }
+        PlaceLine(h, line.get(), GetRow(h.height - 1 - j), m_nRowBytes);
     }
-    if (depth > 8)
-        return 1;
-
-    const int colours = 1 << depth;
-    if (paletteInfo > 1) {
-        for (int m = 0; m < colours; ++m) {
-            const BYTE v = BYTE(m * (256 / colours));
-            m_pColorTable[m] = RGBQUAD{v, v, v, 0};
-        }
-    } else if (version == 3) {
-        std::vector<PALETTEENTRY> system(256);
-        GetSystemPaletteEntries(GetDC(nullptr), 0, 256, system.data());
-        for (int m = 0; m < colours; ++m)
-            m_pColorTable[m] = RGBQUAD{system[m].peBlue, system[m].peGreen, system[m].peRed, system[m].peFlags};
-    } else {
-        const BYTE* triples = depth <= 4 ? data + 16 : data + length - 768;
-        for (int m = 0; m < colours; ++m) {
-            m_pColorTable[m].rgbRed = triples[3 * m];
-            m_pColorTable[m].rgbGreen = triples[3 * m + 1];
-            m_pColorTable[m].rgbBlue = triples[3 * m + 2];
-        }
-    }
+    if (h.depth <= 8)
+        SetColours(h, m_pColorTable);
     return 1;
 }
 

@@ -1,18 +1,24 @@
-// Shared pieces of the fuzz targets: a silent message sink and a scratch
-// file for the readers that take a path.
+// Shared pieces of the fuzz targets: a silent message sink, the picture size
+// they accept and a scratch file for the readers that take a path.
 #pragma once
 
 #include "formats/messages.h"
+#include "platform/dibformat.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
 
+// At most 4 M pixels, so that every input decodes in a few milliseconds and
+// the fuzzer spends its time on the parsing rather than on filling memory.
+constexpr std::uint64_t kFuzzPixelLimit = 4u << 20;
+
 inline void SilenceMessages()
 {
     static const bool once = [] {
         SetMessageSink([](const std::string&, const std::string&, MessageIcon) {});
+        SetDibPixelLimit(kFuzzPixelLimit);
         return true;
     }();
     (void)once;

@@ -3,6 +3,7 @@
 #include "octree.h"
 #include "picture.h"
 #include "platform/dc.h"
+#include "platform/dibformat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -107,7 +108,7 @@ DWORD DibRowBytes(const BITMAPINFOHEADER* header)
 {
     const std::uint64_t bits = std::uint64_t(std::max<LONG>(DibWidth(header), 0)) *
                                (IsCore(header) ? Core(header)->bcPlanes : header->biPlanes) * BitCountOf(header);
-    return static_cast<DWORD>((bits + 31) / 32 * 4);
+    return static_cast<DWORD>(DibStride(bits, 1));
 }
 
 DWORD DibSize(BITMAPINFOHEADER* header)
@@ -293,7 +294,7 @@ HGLOBAL ConvertDib(HGLOBAL dib, int bitCount, HPALETTE palette)
     BYTE* resultBlock = static_cast<BYTE*>(GlobalLock(result));
     const std::size_t sourceOffset = std::size_t(DibBits(src) - reinterpret_cast<BYTE*>(src));
     const std::size_t sourceImage = std::size_t(DibRowBytes(src)) * std::size_t(rows);
-    const std::size_t sectionRow = (std::size_t(std::max<LONG>(width, 0)) * src->biBitCount + 31) / 32 * 4;
+    const std::size_t sectionRow = std::size_t(DibStride(std::uint64_t(std::max<LONG>(width, 0)), src->biBitCount));
     const std::size_t held = GlobalSize(dib) > sourceOffset ? GlobalSize(dib) - sourceOffset : 0;
     const bool inPlace =
         src->biPlanes == 1 && sectionRow == DibRowBytes(src) && sourceOffset % 4 == 0 && held >= sourceImage;
@@ -489,7 +490,7 @@ int CDib::GetHeight() const
 
 int CDib::GetRowBytes() const
 {
-    return (GetWidth() * GetBitCount() + 31) / 32 * 4;
+    return static_cast<int>(DibStride(std::uint64_t(std::max(GetWidth(), 0)), unsigned(std::max(GetBitCount(), 0))));
 }
 
 BYTE* CDib::GetBits() const
@@ -557,12 +558,10 @@ int CDib::Serialize(CArchive& archive)
         return 0;
     if (std::fread(&h, 1, 40, file) != 40 || h.biSize != 40)
         return 0;
-    if (h.biWidth <= 0 || h.biHeight == 0 || h.biBitCount == 0 || h.biBitCount > 32)
+    DibLayout size;
+    if (h.biPlanes != 1 || !DibSizeFor(h.biWidth, h.biHeight, h.biBitCount, &size))
         return 0;
-    const std::uint64_t rows = h.biHeight < 0 ? std::uint64_t(-std::int64_t(h.biHeight)) : std::uint64_t(h.biHeight);
-    const std::uint64_t image = std::uint64_t(DibRowBytes(&h)) * rows;
-    if (image > 0x7FFFFFFF)
-        return 0;
+    const std::size_t image = std::size_t(size.imageBytes);
     h.biSizeImage = static_cast<DWORD>(image);
     const std::size_t table = DibPaletteSize(&h);
     std::vector<BYTE> block;
@@ -586,7 +585,10 @@ int CPicture::CopyToDib(CDib** out) const
     const int colours = m_nBitCount <= 8 ? m_nColors : 0;
     // A header with biClrUsed 0 promises a full table; keep the block that long.
     const int tableEntries = m_nBitCount <= 8 && colours == 0 ? 1 << m_nBitCount : colours;
-    const std::size_t pixels = std::size_t((m_nWidth * m_nBitCount + 31) / 32 * 4) * std::size_t(m_nHeight);
+    DibLayout size;
+    if (!DibSizeFor(m_nWidth, m_nHeight, m_nBitCount, &size))
+        return 0;
+    const std::size_t pixels = std::size_t(size.imageBytes);
     HGLOBAL block = GlobalAlloc(GHND, 40 + 4 * std::size_t(tableEntries) + pixels);
     if (!block)
         return 0;

@@ -1,6 +1,7 @@
 #include "octree.h"
 
 #include "platform/dc.h"
+#include "platform/dibformat.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,10 +13,12 @@ namespace {
 
 struct OctreeNode {
     int isLeaf;
-    std::uint32_t pixelCount;
-    std::uint32_t redSum;
-    std::uint32_t greenSum;
-    std::uint32_t blueSum;
+    // 64-bit: a flat area of a large picture puts tens of millions of
+    // pixels into one leaf.
+    std::uint64_t pixelCount;
+    std::uint64_t redSum;
+    std::uint64_t greenSum;
+    std::uint64_t blueSum;
     OctreeNode* child[8];
     OctreeNode* nextReducible;
     BYTE red, green, blue; // the colour that made the node: its path
@@ -61,7 +64,7 @@ public:
             return;
         m_reducible[level] = node->nextReducible;
         Forget(node, static_cast<UINT>(level));
-        std::uint32_t r = 0, g = 0, b = 0;
+        std::uint64_t r = 0, g = 0, b = 0;
         UINT children = 0;
         for (auto& c : node->child) {
             if (!c)
@@ -179,7 +182,7 @@ private:
         if (!node)
             return;
         if (node->isLeaf) {
-            const std::uint32_t n = node->pixelCount ? node->pixelCount : 1;
+            const std::uint64_t n = node->pixelCount ? node->pixelCount : 1;
             out.push_back(PALETTEENTRY{BYTE(node->redSum / n), BYTE(node->greenSum / n), BYTE(node->blueSum / n), 0});
             return;
         }
@@ -193,24 +196,6 @@ private:
     UINT m_leaves = 0;
     OctreeNode* m_reducible[9] = {};
 };
-
-int LowestBit(DWORD mask)
-{
-    int s = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++s;
-    }
-    return s;
-}
-
-int BitCount(DWORD mask)
-{
-    int n = 0;
-    for (; mask; mask &= mask - 1)
-        ++n;
-    return n;
-}
 
 } // namespace
 
@@ -241,7 +226,7 @@ HPALETTE OctreePaletteFromBitmap(HBITMAP section, UINT maxColours, UINT depth)
     if (bitCount <= 8) {
         std::vector<BYTE> line;
         try {
-            line.resize((std::size_t(width) * 24 + 31) / 32 * 4);
+            line.resize(std::size_t(DibStride(std::uint64_t(width), 24)));
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
@@ -274,18 +259,7 @@ HPALETTE OctreePaletteFromBitmap(HBITMAP section, UINT maxColours, UINT depth)
         }
         if (ds.dsBmih.biCompression == BI_BITFIELDS && bitCount != 24)
             std::memcpy(masks, ds.dsBitfields, sizeof masks);
-        int right[3], left[3];
-        for (int i = 0; i < 3; ++i) {
-            right[i] = LowestBit(masks[i]);
-            left[i] = bitCount == 16 ? 8 - BitCount(masks[i]) : 0;
-            if (left[i] < 0)
-                left[i] = 0;
-        }
-        auto channel = [&](DWORD word, int i) -> BYTE {
-            if (!masks[i])
-                return 0;
-            return BYTE(((word & masks[i]) >> right[i]) << left[i]);
-        };
+        const MaskedChannel channel[3] = {MaskedChannel(masks[0]), MaskedChannel(masks[1]), MaskedChannel(masks[2])};
         for (int row = 0; row < height; ++row) {
             const BYTE* p = bits + std::size_t(row) * std::size_t(rowBytes);
             if (bitCount == 24) {
@@ -295,23 +269,10 @@ HPALETTE OctreePaletteFromBitmap(HBITMAP section, UINT maxColours, UINT depth)
                 continue;
             }
             for (int x = 0; x < width; ++x) {
-                BYTE r, g, b;
-                if (bitCount == 24) {
-                    b = p[3 * x];
-                    g = p[3 * x + 1];
-                    r = p[3 * x + 2];
-                } else {
-                    DWORD w;
-                    if (bitCount == 16)
-                        w = DWORD(p[2 * x] | (p[2 * x + 1] << 8));
-                    else
-                        w = DWORD(p[4 * x]) | (DWORD(p[4 * x + 1]) << 8) | (DWORD(p[4 * x + 2]) << 16) |
-                            (DWORD(p[4 * x + 3]) << 24);
-                    r = channel(w, 0);
-                    g = channel(w, 1);
-                    b = channel(w, 2);
-                }
-                if (!add(r, g, b))
+                const DWORD w = bitCount == 16 ? DWORD(p[2 * x] | (p[2 * x + 1] << 8))
+                                               : DWORD(p[4 * x]) | (DWORD(p[4 * x + 1]) << 8) |
+                                                     (DWORD(p[4 * x + 2]) << 16) | (DWORD(p[4 * x + 3]) << 24);
+                if (!add(channel[0](w), channel[1](w), channel[2](w)))
                     return nullptr;
             }
         }
@@ -344,7 +305,7 @@ HPALETTE OctreePaletteFromDib(const BITMAPINFOHEADER* dib, UINT maxColours, UINT
     else if (dib->biCompression == BI_BITFIELDS)
         tableEntries = 3; // the masks take the table's place
     const std::size_t sourceOffset = 40 + 4 * std::size_t(tableEntries);
-    const std::size_t rowBytes = (std::size_t(dib->biWidth) * dib->biPlanes * bitCount + 31) / 32 * 4;
+    const std::size_t rowBytes = std::size_t(DibStride(std::uint64_t(dib->biWidth) * dib->biPlanes, unsigned(bitCount)));
     const std::size_t height = dib->biHeight < 0 ? std::size_t(-std::int64_t(dib->biHeight)) : std::size_t(dib->biHeight);
     // Rows of one plane are laid out as a section's: the section is made over
     // them and only read. Other layouts are copied.

@@ -2,6 +2,7 @@
 // bottom-up, so pixel x of stored row y goes to stored row W - 1 - x at
 // position y; only the W pixels of each row are read, never the padding.
 #include "picture/picture.h"
+#include "platform/dibformat.h"
 #include "platform/largeblock.h"
 
 #include <algorithm>
@@ -258,17 +259,18 @@ int CPicture::RotateClockwise()
     if (!m_pBits || m_nWidth <= 0 || m_nHeight <= 0)
         return 0;
     const int d = m_nBitCount;
-    if (d != 1 && d != 4 && d != 8 && d != 16 && d != 24 && d != 32)
+    if (!DibDepthAllowed(d))
         return 0;
     const int w = m_nWidth, h = m_nHeight;
     const std::int64_t srcStride = m_nRowBytes;
     // The old rows must lie inside the block we were given.
     if (srcStride < (std::int64_t(w) * d + 7) / 8 || srcStride * h > m_nImageSize)
         return 0;
-    const std::int64_t dstStride = (std::int64_t(h) * d + 31) / 32 * 4;
-    const std::int64_t size = dstStride * w;
-    if (size > 0x7FFFFFFF)
+    DibLayout turned;
+    if (!DibSizeFor(h, w, d, &turned))
         return 0;
+    const std::int64_t dstStride = turned.rowBytes;
+    const std::int64_t size = turned.imageBytes;
     auto* block = static_cast<BYTE*>(AllocLargeBlock(static_cast<std::size_t>(size)));
     if (!block)
         return 0;

@@ -2,6 +2,7 @@
 
 #include "dc.h"
 #include "globalmem.h"
+#include "platform/dibformat.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -33,13 +34,9 @@ bool DibSectionPossible(const BITMAPINFOHEADER& h)
     const int depth = h.biBitCount;
     if (h.biWidth <= 0 || h.biHeight == 0)
         return false;
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
-        return false;
     if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS)
         return false;
-    const std::uint64_t rowBytes = (std::uint64_t(h.biWidth) * depth + 31) / 32 * 4;
-    const std::uint64_t height = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
-    return rowBytes * height <= 0xFFFFFFFFull && rowBytes <= 0x7FFFFFFFull;
+    return DibSizeFor(h.biWidth, h.biHeight, depth);
 }
 
 int LiveDibSectionCount()
@@ -55,9 +52,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bitsOut, HAND
         return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int depth = h.biBitCount;
-    const std::uint64_t rowBytes = (std::uint64_t(h.biWidth) * depth + 31) / 32 * 4;
-    const std::uint64_t height = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
-    const std::uint64_t image = rowBytes * height;
+    DibLayout size;
+    DibSizeFor(h.biWidth, h.biHeight, depth, &size);
+    const std::uint64_t rowBytes = std::uint64_t(size.rowBytes);
+    const std::uint64_t image = std::uint64_t(size.imageBytes);
     auto* section = new (std::nothrow) DibSectionObject;
     if (!section)
         return nullptr;
@@ -302,23 +300,6 @@ UINT SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors)
 
 namespace {
 
-int MaskShift(DWORD mask)
-{
-    int s = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++s;
-    }
-    return s;
-}
-int MaskBits(DWORD mask)
-{
-    int n = 0;
-    for (; mask; mask &= mask - 1)
-        ++n;
-    return n;
-}
-
 // Reads the pixels of one stored row of a section as B, G, R triples.
 class RowReader {
 public:
@@ -335,12 +316,9 @@ public:
             g = s.masks[1];
             b = s.masks[2];
         }
-        const DWORD masks[3] = {r, g, b};
-        for (int i = 0; i < 3; ++i) {
-            m_mask[i] = masks[i];
-            m_shift[i] = MaskShift(masks[i]);
-            m_bits[i] = MaskBits(masks[i]);
-        }
+        m_channel[0] = MaskedChannel(r);
+        m_channel[1] = MaskedChannel(g);
+        m_channel[2] = MaskedChannel(b);
     }
 
     void Read(int row, BYTE* bgr) const
@@ -387,26 +365,10 @@ public:
     }
 
 private:
-    // Scales a masked channel to 8 bits, replicating the high bits into the
-    // low ones so that full intensity stays 255 (5 bits: (c << 3) | (c >> 2)).
-    BYTE Channel(DWORD word, int i) const
-    {
-        if (!m_mask[i])
-            return 0;
-        DWORD c = (word & m_mask[i]) >> m_shift[i];
-        const int bits = m_bits[i];
-        if (bits >= 8)
-            return BYTE(c >> (bits - 8));
-        DWORD v = c << (8 - bits);
-        for (int have = bits; have < 8; have += bits)
-            v |= c << (8 - bits) >> have;
-        return BYTE(v);
-    }
+    BYTE Channel(DWORD word, int i) const { return m_channel[i](word); }
 
     const DibSectionObject& m_s;
-    DWORD m_mask[3];
-    int m_shift[3];
-    int m_bits[3];
+    MaskedChannel m_channel[3];
 };
 
 // Exact nearest palette entry (squared RGB distance, lowest index on a tie),
@@ -548,7 +510,7 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits, B
         return 0;
     const int height = bitmap->header.biHeight < 0 ? -bitmap->header.biHeight : bitmap->header.biHeight;
     const int width = bitmap->header.biWidth;
-    const std::size_t outStride = (std::size_t(width) * 24 + 31) / 32 * 4;
+    const std::size_t outStride = std::size_t(DibStride(std::uint64_t(width), 24));
     RowReader reader(*bitmap);
     int done = 0;
     for (UINT scan = startScan; scan < startScan + scanLines && int(scan) < height; ++scan, ++done) {

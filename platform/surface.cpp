@@ -1,5 +1,7 @@
 #include "surface.h"
 
+#include "platform/dibformat.h"
+
 #include <algorithm>
 
 namespace {
@@ -96,11 +98,9 @@ BOOL SurfaceDC::StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const B
     const int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
     const bool topDown = header->biHeight < 0;
     const int depth = header->biBitCount;
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || !DibDepthAllowed(depth))
         return FALSE;
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
-        return FALSE;
-    const std::size_t stride = (std::size_t(width) * depth + 31) / 32 * 4;
+    const std::size_t stride = std::size_t(DibStride(std::uint64_t(width), unsigned(depth)));
     const BYTE* bits = static_cast<const BYTE*>(bitsVoid);
     const unsigned colourCount = depth <= 8 ? std::min<unsigned>(header->biClrUsed ? header->biClrUsed : (1u << depth), 1u << depth) : 0;
 

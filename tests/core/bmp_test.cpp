@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -81,21 +82,25 @@ TEST(Bmp, TopDownFileIsStoredBottomUpAndWrittenWithPositiveHeight)
     EXPECT_EQ(out[54 + 8 + 2], 255);        // last stored row: red
 }
 
-TEST(Bmp, SixteenColourTableOnEightBitsKeepsSixteenAndWritesOffset118)
+TEST(Bmp, SixteenColourTableOnEightBitsIsWrittenAsAFullTable)
 {
     Bytes t16;
     for (int i = 0; i < 16; ++i)
         Put32(t16, std::uint32_t(i));
-    const Bytes file = MakeBmp(4, 1, 8, t16, {1, 2, 3, 15}, 16);
+    // Index 252 lies past the file's 16 entries: the written table must
+    // reach it, or other programs refuse the file.
+    const Bytes file = MakeBmp(4, 1, 8, t16, {1, 2, 252, 15}, 16);
     CPicture p;
     ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
     EXPECT_EQ(p.GetColorCount(), 16);
     TempDir dir;
     ASSERT_EQ(p.WriteBmp(dir.File("o.bmp")), 1);
     const Bytes out = ReadFileBytes(dir.File("o.bmp"));
-    EXPECT_EQ(out[10], 118);
-    EXPECT_EQ(out[46], 16);
-    EXPECT_EQ(out.size(), 118u + 4u);
+    EXPECT_EQ(out[10] | (out[11] << 8), 54 + 1024);
+    EXPECT_EQ(out[46] | (out[47] << 8), 256);
+    ASSERT_EQ(out.size(), 54u + 1024u + 4u);
+    EXPECT_EQ(out[54 + 4 * 15], 15);
+    EXPECT_EQ(Bytes(out.begin() + 54 + 4 * 16, out.begin() + 54 + 1024), Bytes(1024 - 64, 0)); // black
 }
 
 TEST(Bmp, WriterHeadersFor24And16Bits)
@@ -112,15 +117,10 @@ TEST(Bmp, WriterHeadersFor24And16Bits)
         EXPECT_EQ(out[30], 0); // BI_RGB
     }
     {
-        // 5-6-5 bitfields are kept as stored and relabelled 5-5-5 on writing.
-        Bytes masks;
-        Put32(masks, 0xF800);
-        Put32(masks, 0x07E0);
-        Put32(masks, 0x001F);
-        const Bytes file = MakeBmp(2, 1, 16, masks, {0x00, 0xF8, 0x1F, 0x00}, 0, 3);
+        // A 16-bit picture is written with explicit 5-5-5 masks.
+        const Bytes file = MakeBmp(2, 1, 16, {}, {0x00, 0x7C, 0x1F, 0x00});
         CPicture p;
         ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
-        EXPECT_EQ(p.GetBits()[1], 0xF8);
         ASSERT_EQ(p.WriteBmp(dir.File("b.bmp")), 1);
         const Bytes out = ReadFileBytes(dir.File("b.bmp"));
         EXPECT_EQ(out[10], 66);
@@ -128,14 +128,14 @@ TEST(Bmp, WriterHeadersFor24And16Bits)
         EXPECT_EQ(out[54] | (out[55] << 8), 0x7C00);
         EXPECT_EQ(out[58] | (out[59] << 8), 0x03E0);
         EXPECT_EQ(out[62], 0x1F);
-        EXPECT_EQ(out[66 + 1], 0xF8);
+        EXPECT_EQ(out[66 + 1], 0x7C);
     }
 }
 
 TEST(Bmp, RoundTripGivesTheSameBytesAtEveryDepth)
 {
     TempDir dir;
-    for (int bits : {1, 4, 8, 24, 32}) {
+    for (int bits : {1, 4, 8, 24, 32}) { // full tables: written as read
         SCOPED_TRACE(bits);
         Bytes table;
         if (bits <= 8)
@@ -181,16 +181,16 @@ TEST(Bmp, RefusalsShowTheirMessageAndLeaveNoPicture)
     };
     Bytes badType = good;
     badType[0] = 'X';
-    Bytes core = MakeBmp(2, 2, 24, {}, Bytes(16, 1), 0, 0, 0, 12);
+    Bytes unknownHeader = MakeBmp(2, 2, 24, {}, Bytes(16, 1), 0, 0, 0, 64);
     Bytes offOutside = good;
     offOutside[10] = 0xF0;
     offOutside[11] = 0xFF;
     const Bytes table8 = MakeBmp(2, 2, 8, Bytes(1024), Bytes(8));
     std::vector<Case> cases = {
         {"bad type", badType, "bfh.bfType != 'MB'"},
-        {"core header", core, "bih.biSize != sizeof(bih)"},
-        {"rle8", MakeBmp(2, 2, 8, Bytes(1024), Bytes(8), 0, 1), "bih.biCompression == BI_RLE8 || bih.biCompression == BI_RLE4"},
-        {"rle4", MakeBmp(2, 2, 4, Bytes(64), Bytes(8), 0, 2), "bih.biCompression == BI_RLE8 || bih.biCompression == BI_RLE4"},
+        {"64-byte header", unknownHeader, "bih.biSize != sizeof(bih)"},
+        {"rle8 at 4 bits", MakeBmp(2, 2, 4, Bytes(64), Bytes(8), 0, 1), kDamaged},
+        {"rle4 top-down", MakeBmp(2, -2, 4, Bytes(64), Bytes(8), 0, 2), kDamaged},
         {"compression 7", MakeBmp(2, 2, 24, {}, Bytes(16), 0, 7), "BMP文件的压缩方式不受支持!"},
         {"short file", Bytes(good.begin(), good.begin() + 40), kDamaged},
         {"offset outside", offOutside, kDamaged},
@@ -292,4 +292,127 @@ TEST(SafeWrite, FailedWriteLeavesTheOldFileAndNoTemporary)
     ASSERT_EQ(p.ReadBmp(file.data(), file.size(), 1, 0), 1);
     EXPECT_EQ(p.WriteBmp(dir.File("no-such-folder/x.bmp")), 0);
     EXPECT_EQ(dir.Names().size(), 1u);
+}
+
+namespace {
+
+// A file with a longer info header: 40 bytes as MakeBmp writes them, then
+// the red, green, blue and alpha masks and zeros up to `infoSize`.
+Bytes LongHeaderBmp(int width, int height, int bits, std::uint32_t compression, std::array<std::uint32_t, 4> masks,
+                    const Bytes& rows, std::uint32_t infoSize = 124)
+{
+    Bytes extra;
+    for (auto m : masks)
+        Put32(extra, m);
+    extra.resize(infoSize - 40, 0);
+    Bytes file = MakeBmp(width, height, bits, extra, rows, 0, compression);
+    file[14] = BYTE(infoSize);
+    return file;
+}
+
+std::array<int, 4> Bgra(const CPicture& p, int x, int rowInMemory)
+{
+    const BYTE* q = p.GetRow(rowInMemory) + x * p.GetBitCount() / 8;
+    return {q[0], q[1], q[2], p.GetBitCount() == 32 ? q[3] : -1};
+}
+
+} // namespace
+
+TEST(Bmp, BitFieldMasksAreApplied)
+{
+    // 5-6-5: white, pure green (6 bits), a mid red 10000b -> 132 (bits repeated).
+    Bytes masks565;
+    for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu})
+        Put32(masks565, m);
+    const Bytes f565 = MakeBmp(3, 1, 16, masks565, {0xFF, 0xFF, 0xE0, 0x07, 0x00, 0x80, 0, 0}, 0, 3);
+    CPicture a;
+    ASSERT_EQ(a.ReadBmp(f565.data(), f565.size(), 1, 0), 1);
+    ASSERT_EQ(a.GetBitCount(), 24);
+    EXPECT_EQ(Bgra(a, 0, 0), (std::array<int, 4>{255, 255, 255, -1}));
+    EXPECT_EQ(Bgra(a, 1, 0), (std::array<int, 4>{0, 255, 0, -1}));
+    EXPECT_EQ(Bgra(a, 2, 0), (std::array<int, 4>{0, 0, 132, -1}));
+
+    // 32 bits with red in the low byte and no alpha.
+    Bytes masksRgb;
+    for (std::uint32_t m : {0x0000FFu, 0x00FF00u, 0xFF0000u})
+        Put32(masksRgb, m);
+    const Bytes f32 = MakeBmp(1, 1, 32, masksRgb, {10, 20, 30, 40}, 0, 3);
+    CPicture b;
+    ASSERT_EQ(b.ReadBmp(f32.data(), f32.size(), 1, 0), 1);
+    EXPECT_EQ(b.GetBitCount(), 24);
+    EXPECT_EQ(Bgra(b, 0, 0), (std::array<int, 4>{30, 20, 10, -1}));
+
+    // V5 header, 16-bit 1-5-5-5 with an alpha bit: 32-bit picture with alpha.
+    const Bytes v5 = LongHeaderBmp(2, 1, 16, 3, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0x1F, 0x80, 0x00, 0x7C});
+    CPicture c;
+    ASSERT_EQ(c.ReadBmp(v5.data(), v5.size(), 1, 0), 1);
+    EXPECT_EQ(c.GetBitCount(), 32);
+    EXPECT_EQ(Bgra(c, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
+    EXPECT_EQ(Bgra(c, 1, 0), (std::array<int, 4>{0, 0, 255, 0}));
+}
+
+TEST(Bmp, LongAndCoreHeadersRead)
+{
+    // V4 (108 bytes) and V5 (124 bytes) 32-bit files with the standard
+    // masks and alpha keep their bytes, alpha included.
+    for (std::uint32_t size : {108u, 124u}) {
+        SCOPED_TRACE(size);
+        const Bytes f = LongHeaderBmp(1, 1, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, {1, 2, 3, 128}, size);
+        CPicture p;
+        ASSERT_EQ(p.ReadBmp(f.data(), f.size(), 1, 0), 1);
+        EXPECT_EQ(Bgra(p, 0, 0), (std::array<int, 4>{1, 2, 3, 128}));
+    }
+    // An 8-bit V5 file takes its table after the 124-byte header.
+    Bytes v5table;
+    v5table.resize(124 - 40, 0);
+    for (int i = 0; i < 256; ++i)
+        Put32(v5table, std::uint32_t(i) << 16);
+    Bytes v5 = MakeBmp(1, 1, 8, v5table, {200, 0, 0, 0});
+    v5[14] = 124;
+    CPicture q;
+    ASSERT_EQ(q.ReadBmp(v5.data(), v5.size(), 1, 0), 1);
+    EXPECT_EQ(q.GetColorTable()[200].rgbRed, 200);
+
+    // 12-byte core header: 16-bit sizes and a table of 3-byte entries.
+    Bytes core = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 26 + 6, 0, 0, 0, 12, 0, 0, 0, 9, 0, 1, 0, 1, 0, 1, 0};
+    for (BYTE b : {0, 0, 0, 10, 20, 30})
+        core.push_back(b);
+    for (BYTE b : {0x80, 0x80, 0, 0})
+        core.push_back(b);
+    CPicture r;
+    ASSERT_EQ(r.ReadBmp(core.data(), core.size(), 1, 0), 1);
+    EXPECT_EQ(r.GetWidth(), 9);
+    EXPECT_EQ(r.GetColorCount(), 2);
+    EXPECT_EQ(r.GetColorTable()[1].rgbRed, 30);
+    EXPECT_EQ(r.GetRow(0)[1], 0x80);
+}
+
+TEST(Bmp, RunLengthRowsWithDeltaEndOfLineAndClipping)
+{
+    Bytes table(1024, 0);
+    // RLE8 on 4 x 3: row 0 = run of 6 (cut at 4) of index 7, end of line;
+    // row 1 = literal 1 2 3 (padded to a word); delta (0, +1) to x 3 of
+    // row 2, run of 1 of index 9, end of bitmap.
+    const Bytes rle8 = {6, 7, 0, 0, 0, 3, 1, 2, 3, 0, 0, 2, 0, 1, 1, 9, 0, 1};
+    const Bytes f8 = MakeBmp(4, 3, 8, table, rle8, 0, 1);
+    CPicture a;
+    ASSERT_EQ(a.ReadBmp(f8.data(), f8.size(), 1, 0), 1);
+    EXPECT_EQ(Bytes(a.GetRow(0), a.GetRow(0) + 4), (Bytes{7, 7, 7, 7}));
+    EXPECT_EQ(Bytes(a.GetRow(1), a.GetRow(1) + 4), (Bytes{1, 2, 3, 0}));
+    EXPECT_EQ(Bytes(a.GetRow(2), a.GetRow(2) + 4), (Bytes{0, 0, 0, 9}));
+
+    // RLE4 on 5 x 1: run of 3 alternating A, B; literal of 3 from 0xCD 0xE0.
+    const Bytes rle4 = {3, 0xAB, 0, 3, 0xCD, 0xE0, 0, 0};
+    const Bytes f4 = MakeBmp(5, 1, 4, Bytes(64), rle4, 0, 2);
+    CPicture b;
+    ASSERT_EQ(b.ReadBmp(f4.data(), f4.size(), 1, 0), 1);
+    EXPECT_EQ(b.GetRow(0)[0], 0xAB);
+    EXPECT_EQ(b.GetRow(0)[1], 0xAC);
+    EXPECT_EQ(b.GetRow(0)[2], 0xD0); // fifth pixel; the literal's third is cut
+
+    // Data that ends in a literal: what is there is drawn, nothing more.
+    const Bytes cut = MakeBmp(4, 1, 8, table, {0, 4, 5, 6}, 0, 1);
+    CPicture c;
+    ASSERT_EQ(c.ReadBmp(cut.data(), cut.size(), 1, 0), 1);
+    EXPECT_EQ(Bytes(c.GetRow(0), c.GetRow(0) + 4), (Bytes{5, 6, 0, 0}));
 }

@@ -119,7 +119,7 @@ TEST(Octree, PhotoLikePictureGivesAtMostTheLimitOfTruncatedMeans)
 
 TEST(Octree, BitDepthsAndLimits)
 {
-    // 16 bits without bitfields: 31 reads as 248 (shifted, not replicated).
+    // 16 bits without bitfields: 31 reads as 255 (its top bits repeated below).
     BITMAPINFO info{};
     info.bmiHeader = {40, 1, 1, 1, 16, 0, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -130,8 +130,8 @@ TEST(Octree, BitDepthsAndLimits)
     ASSERT_NE(p, nullptr);
     const auto e = Entries(p);
     ASSERT_EQ(e.size(), 1u);
-    EXPECT_EQ(e[0].peRed, 248);
-    EXPECT_EQ(e[0].peBlue, 248);
+    EXPECT_EQ(e[0].peRed, 255);
+    EXPECT_EQ(e[0].peBlue, 255);
     DeleteObject(p);
     EXPECT_EQ(OctreePaletteFromBitmap(s16, 256, 9), nullptr);
     DeleteObject(s16);
@@ -525,4 +525,28 @@ TEST(Dib, ConversionFromAShortBlockReadsOnlyWhatItHolds)
     FreeDib(eight);
     DeleteObject(halftone);
     FreeDib(block);
+}
+
+// More than 2^24 pixels of one colour in one leaf: the sums need 64 bits.
+TEST(Octree, FlatAreaOfMoreThanTwoToTheTwentyFourPixels)
+{
+    const int side = 4097; // 16,785,409 pixels
+    const std::size_t stride = (std::size_t(side) * 3 + 3) / 4 * 4;
+    HGLOBAL block = GlobalAlloc(GHND, 40 + stride * side);
+    ASSERT_NE(block, nullptr);
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
+    h->biSize = 40;
+    h->biWidth = side;
+    h->biHeight = side;
+    h->biPlanes = 1;
+    h->biBitCount = 24;
+    std::memset(DibBits(h), 0xFF, stride * side);
+    HPALETTE palette = OctreePaletteFromDib(h, 256, 8);
+    ASSERT_NE(palette, nullptr);
+    const auto e = Entries(palette);
+    ASSERT_EQ(e.size(), 1u);
+    EXPECT_EQ((std::array<int, 3>{e[0].peRed, e[0].peGreen, e[0].peBlue}), (std::array<int, 3>{255, 255, 255}));
+    DeleteObject(palette);
+    GlobalUnlock(block);
+    GlobalFree(block);
 }

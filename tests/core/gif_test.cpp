@@ -359,3 +359,20 @@ TEST(GifRead, MalformedFilesAreRefusedWithTheirTexts)
     EXPECT_TRUE(LoadGif(g, nullptr, nullptr, &error).empty());
     EXPECT_EQ(error, "Error, failed to GIF read screen descriptor.\nGiving up");
 }
+
+// The end code, then the data ends without the zero-length sub-block: the
+// picture loads and the warning is shown once.
+TEST(GifRead, EndCodeWithoutTerminatorWarns)
+{
+    std::vector<BYTE> g = SmallGif("89a", 0, 3, 2, false);
+    TempDir dir;
+    WriteFileBytes(dir.File("whole.gif"), g);
+    g.resize(g.size() - 2); // the zero-length sub-block and the trailer
+    WriteFileBytes(dir.File("cut.gif"), g);
+    MessageRecorder rec;
+    GifCodec whole, cut;
+    ASSERT_EQ(whole.Load(dir.File("whole.gif")), 1);
+    EXPECT_TRUE(rec.messages.empty());
+    ASSERT_EQ(cut.Load(dir.File("cut.gif")), 1);
+    EXPECT_EQ(rec.messages, (std::vector<std::string>{"Missing EOD in GIF data stream (common occurrence)"}));
+}

@@ -50,3 +50,11 @@ TEST(Lzw, RefusesBadCodeSizesAndStopsOnTruncation)
     // a code beyond the next free one ends the decode
     EXPECT_EQ(DecodeAll({2, 0xCC, 0x01, 0}, 2), std::vector<int>{1});
 }
+
+// clear, 1, 2, 6 ("12"), 8: the code being defined, "12" plus its own first
+// byte, "121"; taking the previous string's last byte instead gives "122".
+// Code 8 and the end code are 4 bits wide (code 7 was assigned before).
+TEST(Lzw, CodeBeingDefinedTakesTheFirstByteOfThePreviousString)
+{
+    EXPECT_EQ(DecodeAll({3, 0x8C, 0x8C, 0x05, 0}, 2), (std::vector<int>{1, 2, 1, 2, 1, 2, 1}));
+}

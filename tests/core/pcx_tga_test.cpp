@@ -183,19 +183,14 @@ TEST(Pcx, MonochromeAndPlanarSixteenColours)
         EXPECT_EQ(Rgb(p, 7, 0), (std::array<int, 3>{200, 100, 50}));
         EXPECT_EQ(Rgb(p, 0, 0), (std::array<int, 3>{0, 0, 0}));
     }
-    {
-        Bytes grey = PcxHeader(5, 1, 1, 8, 1, 2, 2);
-        const Bytes file = Cat(grey, {0x01, 0x00});
+    // Without a header palette (palette info 2, or version 3, which has
+    // none) a monochrome file is black and white.
+    for (const Bytes& h1 : {PcxHeader(5, 1, 1, 8, 1, 2, 2), PcxHeader(3, 1, 1, 8, 1, 2)}) {
+        const Bytes file = Cat(h1, {0x01, 0x00});
         CPicture p;
         ASSERT_EQ(p.ReadPcx(file.data(), file.size(), 1), 1);
-        EXPECT_EQ(Rgb(p, 7, 0), (std::array<int, 3>{128, 128, 128}));
-    }
-    {
-        // Version 3 takes the system palette: entry 1 is dark red.
-        const Bytes file = Cat(PcxHeader(3, 1, 1, 8, 1, 2), {0x01, 0x00});
-        CPicture p;
-        ASSERT_EQ(p.ReadPcx(file.data(), file.size(), 1), 1);
-        EXPECT_EQ(Rgb(p, 7, 0), (std::array<int, 3>{128, 0, 0}));
+        EXPECT_EQ(Rgb(p, 7, 0), (std::array<int, 3>{255, 255, 255}));
+        EXPECT_EQ(Rgb(p, 0, 0), (std::array<int, 3>{0, 0, 0}));
     }
     {
         // 1 bit x 4 planes: pixel 0 has bits from planes 0 and 2 = index 5.
@@ -245,6 +240,29 @@ TEST(Pcx, MalformedFilesAreRefusedOrBlack)
     EXPECT_EQ(q.GetRow(0)[1], 7);
     EXPECT_EQ(q.GetRow(0)[2], 0);
     EXPECT_EQ(q.GetRow(0)[3], 0);
+}
+
+TEST(Pcx, PalettesWhereverTheFileKeepsThem)
+{
+    // 8 bits: the palette at the end wins over any palette information.
+    Bytes palette(769, 0);
+    palette[0] = 0x0C;
+    palette[1 + 3 * 5] = 11, palette[2 + 3 * 5] = 22, palette[3 + 3 * 5] = 33;
+    const Bytes eight = Cat(Cat(PcxHeader(5, 8, 1, 2, 1, 2, 36743), {5, 5}), palette);
+    CPicture a;
+    ASSERT_EQ(a.ReadPcx(eight.data(), eight.size(), 1), 1);
+    EXPECT_EQ(Rgb(a, 0, 0), (std::array<int, 3>{11, 22, 33}));
+    // 8 bits without one: a grey ramp, and every byte is pixel data.
+    const Bytes bare = Cat(Cat(PcxHeader(5, 8, 1, 2, 1, 2), {0xC2, 0x90}), Bytes(800, 0));
+    CPicture b;
+    ASSERT_EQ(b.ReadPcx(bare.data(), bare.size(), 1), 1);
+    EXPECT_EQ(Rgb(b, 1, 0), (std::array<int, 3>{0x90, 0x90, 0x90}));
+    // 4 bits without a header palette: the 16 standard colours (6 is brown).
+    const Bytes four = Cat(PcxHeader(5, 4, 1, 2, 1, 1), {0x61});
+    CPicture c;
+    ASSERT_EQ(c.ReadPcx(four.data(), four.size(), 1), 1);
+    EXPECT_EQ(Rgb(c, 0, 0), (std::array<int, 3>{170, 85, 0}));
+    EXPECT_EQ(Rgb(c, 1, 0), (std::array<int, 3>{0, 0, 170}));
 }
 
 TEST(Pcx, WriterRunsPaletteAndDepth)
@@ -343,10 +361,20 @@ TEST(Tga, ColourMapsAndGrey)
     ASSERT_EQ(a.ReadTga(mapped.data(), mapped.size(), 1), 1);
     EXPECT_EQ(a.GetColorTable()[255].rgbBlue, 10);
     EXPECT_EQ(a.GetColorTable()[255].rgbReserved, 0);
-    const Bytes map16 = Cat(TgaHeader(1, 1, 1, 8, 0, 1, 0, 1, 16), {1, 2, 0});
-    CPicture b;
-    EXPECT_EQ(b.ReadTga(map16.data(), map16.size(), 1), 0);
-    EXPECT_FALSE(b.HasImage());
+    // 15- and 16-bit entries are 5-5-5 words, widened with their top bits.
+    for (int bits : {15, 16}) {
+        const Bytes map16 = Cat(TgaHeader(1, 2, 1, 8, 0, 1, 0, 2, bits), {0xFF, 0x7F, 0x10, 0x00, 0, 1});
+        CPicture b;
+        ASSERT_EQ(b.ReadTga(map16.data(), map16.size(), 1), 1);
+        const RGBQUAD white = b.GetColorTable()[0], blue = b.GetColorTable()[1];
+        EXPECT_EQ((std::array<int, 3>{white.rgbRed, white.rgbGreen, white.rgbBlue}), (std::array<int, 3>{255, 255, 255}));
+        EXPECT_EQ((std::array<int, 3>{blue.rgbRed, blue.rgbGreen, blue.rgbBlue}), (std::array<int, 3>{0, 0, 132}));
+    }
+    // A true-colour file's map is not used: skipped, whatever its entries.
+    const Bytes unused = Cat(TgaHeader(2, 1, 1, 24, 0, 1, 0, 2, 15), {9, 9, 9, 9, 1, 2, 3});
+    CPicture u;
+    ASSERT_EQ(u.ReadTga(unused.data(), unused.size(), 1), 1);
+    EXPECT_EQ(Bytes(u.GetRow(0), u.GetRow(0) + 3), (Bytes{1, 2, 3}));
     const Bytes grey = Cat(TgaHeader(3, 1, 1, 8), {77});
     CPicture c;
     ASSERT_EQ(c.ReadTga(grey.data(), grey.size(), 1), 1);
@@ -404,4 +432,62 @@ TEST(Tga, WriterHeaderFooterAndRoundTrip)
     ASSERT_EQ(back.LoadFile(dir.File("e.tga"), 1, 0), 1);
     EXPECT_EQ(0, std::memcmp(back.GetColorTable(), e.GetColorTable(), 1024));
     EXPECT_EQ(0, std::memcmp(back.GetBits(), e.GetBits(), 8));
+}
+
+TEST(Tga, OneAndFourBitPicturesAndThirtyTwoBitAlpha)
+{
+    TempDir dir;
+    // 1 bit, 10 wide: written as one index byte a pixel with a 2-entry map.
+    Bytes rows = {0xA0, 0x40, 0, 0};
+    WriteFileBytes(dir.File("m.bmp"), MakeBmp(10, 1, 1, {0, 0, 0, 0, 10, 20, 30, 0}, rows));
+    CPicture p;
+    ASSERT_EQ(p.LoadFile(dir.File("m.bmp"), 1, 0), 1);
+    ASSERT_EQ(p.WriteTga(dir.File("m.tga")), 1);
+    const Bytes out = ReadFileBytes(dir.File("m.tga"));
+    ASSERT_EQ(out.size(), 18u + 8u + 10u + 26u);
+    EXPECT_EQ(out[1], 1);
+    EXPECT_EQ(out[2], 1);
+    EXPECT_EQ(out[5], 2);
+    EXPECT_EQ(out[16], 8);
+    EXPECT_EQ(Bytes(out.begin() + 26, out.begin() + 36), (Bytes{1, 0, 1, 0, 0, 0, 0, 0, 0, 1}));
+    CPicture back;
+    ASSERT_EQ(back.LoadFile(dir.File("m.tga"), 1, 0), 1);
+    EXPECT_EQ(Rgb(back, 9, 0), (std::array<int, 3>{30, 20, 10}));
+
+    // What earlier versions wrote: depth 4, two pixels a byte.
+    const Bytes old4 = Cat(TgaHeader(1, 3, 1, 4, 0, 1, 0, 16, 24), Cat(Bytes(48, 0), {0x0F, 0x00}));
+    Bytes old4Map = old4;
+    old4Map[18 + 3 * 15 + 2] = 99; // entry 15 red
+    CPicture o;
+    ASSERT_EQ(o.ReadTga(old4Map.data(), old4Map.size(), 1), 1);
+    EXPECT_EQ(o.GetBitCount(), 4);
+    EXPECT_EQ(Rgb(o, 1, 0)[0], 99);
+
+    // 32 bits whose fourth bytes are all zero: opaque alpha, 8 alpha bits.
+    WriteFileBytes(dir.File("d.bmp"), MakeBmp(1, 1, 32, {}, {1, 2, 3, 0}));
+    CPicture d;
+    ASSERT_EQ(d.LoadFile(dir.File("d.bmp"), 1, 0), 1);
+    ASSERT_EQ(d.WriteTga(dir.File("d.tga")), 1);
+    const Bytes t32 = ReadFileBytes(dir.File("d.tga"));
+    EXPECT_EQ(t32[17], 8);
+    EXPECT_EQ(Bytes(t32.begin() + 18, t32.begin() + 22), (Bytes{1, 2, 3, 255}));
+}
+
+// 16-bit white is 255 in every 8-bit save, as on screen.
+TEST(EightBitSaves, DeepWhiteStaysWhite)
+{
+    TempDir dir;
+    WriteFileBytes(dir.File("w.bmp"), MakeBmp(2, 1, 16, {}, {0xFF, 0x7F, 0x00, 0x00}));
+    CPicture p;
+    ASSERT_EQ(p.LoadFile(dir.File("w.bmp"), 1, 0), 1);
+    p.MarkBitsBorrowed();
+    for (PictureFormat format : {PictureFormat::Pcx, PictureFormat::Gif}) {
+        const std::string path = dir.File(std::string("w") + FormatExtension(format));
+        ASSERT_EQ(SavePicture(p, path, format), 1);
+        CPicture back;
+        ASSERT_EQ(back.LoadFile(path, 1, 0), 1) << path;
+        EXPECT_EQ(Rgb(back, 0, 0), (std::array<int, 3>{255, 255, 255})) << path;
+        EXPECT_EQ(Rgb(back, 1, 0), (std::array<int, 3>{0, 0, 0})) << path;
+        back.ReleaseImage();
+    }
 }

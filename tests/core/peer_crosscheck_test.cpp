@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <cstring>
+#include <random>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -26,8 +30,8 @@ std::string ImageMagick()
 bool ReadWithImageMagick(const std::string& tool, const std::string& path, int& w, int& h, Bytes& rgb)
 {
     std::string cmd = tool + " '" + path + "' -depth 8 ppm:- 2>/dev/null";
-    if (tool == "tgatoppm" || tool == "pcxtoppm" || tool == "giftopnm")
-        cmd = tool + " '" + path + "' 2>/dev/null";
+    if (tool == "tgatoppm" || tool == "pcxtoppm" || tool == "giftopnm" || tool == "bmptopnm")
+        cmd = tool + " '" + path + "' 2>/dev/null | ppmtoppm 2>/dev/null | pnmdepth 255";
     std::FILE* pipe = popen(cmd.c_str(), "r");
     if (!pipe)
         return false;
@@ -129,4 +133,82 @@ TEST(PeerCrossCheck, OurGifShowsTheSamePixelsInNetpbm)
             ASSERT_EQ(q[2], p[0]);
         }
     back.ReleaseImage();
+}
+
+namespace {
+
+// The colour the picture shows at (x, y from the top).
+std::array<int, 3> Shown(const CPicture& p, int x, int y)
+{
+    const BYTE* row = p.GetRow(p.GetHeight() - 1 - y);
+    const int depth = p.GetBitCount();
+    if (depth <= 8) {
+        const int perByte = 8 / depth;
+        const int index = (row[x / perByte] >> ((perByte - 1 - x % perByte) * depth)) & ((1 << depth) - 1);
+        const RGBQUAD c = p.GetColorTable()[index];
+        return {c.rgbRed, c.rgbGreen, c.rgbBlue};
+    }
+    if (depth == 16) {
+        const int w = row[2 * x] | (row[2 * x + 1] << 8);
+        auto widen = [](int c) { return (c << 3) | (c >> 2); };
+        return {widen((w >> 10) & 31), widen((w >> 5) & 31), widen(w & 31)};
+    }
+    const BYTE* q = row + x * depth / 8;
+    return {q[2], q[1], q[0]};
+}
+
+} // namespace
+
+// Every depth we hold, written as BMP and TGA, reads back in ImageMagick and
+// netpbm as shown here; the 8-bit writers' files as our own reader reads them.
+// 5-bit channels may differ by one: scaling and bit repetition both map 31 to
+// 255 but round a few values in between apart.
+TEST(PeerCrossCheck, EveryDepthWeWriteReadsTheSameElsewhere)
+{
+    const std::string magick = ImageMagick();
+    const bool netpbm = access("/usr/bin/tgatoppm", X_OK) == 0 && access("/usr/bin/bmptopnm", X_OK) == 0;
+    if (magick.empty() || !netpbm)
+        GTEST_SKIP() << "ImageMagick or netpbm is not installed";
+    TempDir dir;
+    const int width = 13, height = 5;
+    std::mt19937 random(7);
+    for (int depth : {1, 4, 8, 16, 24, 32}) {
+        CPicture picture;
+        ASSERT_EQ(picture.CreateDib(width, height, depth, 1), 1);
+        for (int i = 0; i < picture.GetImageSize(); ++i)
+            picture.GetBits()[i] = BYTE(random());
+        for (int i = 0; i < picture.GetColorCount(); ++i)
+            picture.GetColorTable()[i] = RGBQUAD{BYTE(random()), BYTE(random()), BYTE(random()), 0};
+        struct Check {
+            PictureFormat format;
+            std::string tool;
+        };
+        const Check checks[] = {{PictureFormat::Bmp, magick}, {PictureFormat::Bmp, "bmptopnm"},
+                                {PictureFormat::Tga, "tgatoppm"}, {PictureFormat::Pcx, "pcxtoppm"},
+                                {PictureFormat::Gif, "giftopnm"}};
+        for (const Check& c : checks) {
+            const std::string path = dir.File(std::to_string(depth) + FormatExtension(c.format));
+            SCOPED_TRACE(path + " " + c.tool);
+            ASSERT_EQ(SavePicture(picture, path, c.format), 1);
+            CPicture own;
+            const bool eightBit = c.format == PictureFormat::Pcx || c.format == PictureFormat::Gif;
+            if (eightBit)
+                ASSERT_EQ(own.LoadFile(path, 1, 0), 1);
+            const CPicture& expected = eightBit ? own : picture;
+            int w = 0, h = 0;
+            Bytes rgb;
+            ASSERT_TRUE(ReadWithImageMagick(c.tool, path, w, h, rgb));
+            ASSERT_EQ(w, width);
+            ASSERT_EQ(h, height);
+            const int tolerance = depth == 16 && !eightBit ? 1 : 0;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const auto want = Shown(expected, x, y);
+                    const std::uint8_t* q = &rgb[(std::size_t(y) * width + x) * 3];
+                    for (int k = 0; k < 3; ++k)
+                        ASSERT_LE(std::abs(q[k] - want[k]), tolerance) << x << "," << y << " channel " << k;
+                }
+            own.ReleaseImage();
+        }
+    }
 }
