@@ -62,6 +62,15 @@ inline std::size_t Finish(BYTE* out, std::size_t pos, std::size_t from, std::siz
     return pos + room;
 }
 
+// The code of `mask`'s width at bit `bitPos`: at most 12 bits, so within
+// three bytes (the joined data ends in zero padding for this).
+inline unsigned CodeAt(const BYTE* codes, std::uint64_t bitPos, unsigned mask)
+{
+    const BYTE* at = codes + (bitPos >> 3);
+    const unsigned window = unsigned(at[0]) | (unsigned(at[1]) << 8) | (unsigned(at[2]) << 16);
+    return (window >> (bitPos & 7)) & mask;
+}
+
 } // namespace
 
 std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
@@ -71,9 +80,13 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
         return 0;
     const unsigned clear = 1u << m_initSize;
     const unsigned end = clear + 1;
-    unsigned codeSize = unsigned(m_initSize) + 1;
-    unsigned mask = (1u << codeSize) - 1;
-    unsigned next = clear + 2;
+    unsigned codeSize, mask, next;
+    auto restart = [&] {
+        codeSize = unsigned(m_initSize) + 1;
+        mask = (1u << codeSize) - 1;
+        next = clear + 2;
+    };
+    restart();
     const std::uint64_t bitEnd = std::uint64_t(m_bytes) * 8;
     std::uint64_t bitPos = 0;
     std::size_t pos = 0;
@@ -82,16 +95,10 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
     unsigned prevLength = 0;
 
     while (pos < capacity && bitPos + codeSize <= bitEnd) {
-        // A code of at most 12 bits spans at most three bytes.
-        const BYTE* at = m_codes + (bitPos >> 3);
-        const unsigned window = unsigned(at[0]) | (unsigned(at[1]) << 8) | (unsigned(at[2]) << 16);
-        const unsigned code = (window >> (bitPos & 7)) & mask;
+        const unsigned code = CodeAt(m_codes, bitPos, mask);
         bitPos += codeSize;
-
         if (code == clear) {
-            codeSize = unsigned(m_initSize) + 1;
-            mask = (1u << codeSize) - 1;
-            next = clear + 2;
+            restart();
             havePrev = false;
             continue;
         }

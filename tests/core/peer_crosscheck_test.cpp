@@ -212,3 +212,43 @@ TEST(PeerCrossCheck, EveryDepthWeWriteReadsTheSameElsewhere)
         }
     }
 }
+
+// Bitmap variants other programs write, made by ImageMagick here, read as
+// ImageMagick reads them.
+TEST(PeerCrossCheck, BitmapVariantsReadAsImageMagickReadsThem)
+{
+    const std::string magick = ImageMagick();
+    if (magick.empty())
+        GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
+    const std::string source = dir.File("s.ppm");
+    ASSERT_EQ(std::system((magick + " -size 23x9 gradient:red-blue -fill yellow -draw 'point 3,4' '" + source + "'").c_str()), 0);
+    const struct {
+        const char* name;
+        const char* options; // the header and coding each gives
+        const char* coder;
+    } variants[] = {
+        {"v5-alpha.bmp", "-alpha set -channel A -fx 'i/w' +channel", ""},
+        {"v5-565.bmp", "-define bmp:subtype=RGB565", ""},
+        {"rle8.bmp", "-colors 50 -type Palette -compress RLE", "BMP3:"},
+        {"core.bmp", "-type TrueColor", "BMP2:"},
+    };
+    for (const auto& v : variants) {
+        SCOPED_TRACE(v.name);
+        const std::string path = dir.File(v.name);
+        ASSERT_EQ(std::system((magick + " '" + source + "' " + v.options + " " + v.coder + "'" + path + "'").c_str()), 0);
+        CPicture ours;
+        ASSERT_EQ(ours.LoadFile(path, 1, 0), 1);
+        int w = 0, h = 0;
+        Bytes rgb;
+        ASSERT_TRUE(ReadWithImageMagick(magick, path, w, h, rgb));
+        ASSERT_EQ(w, ours.GetWidth());
+        ASSERT_EQ(h, ours.GetHeight());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const auto want = Shown(ours, x, y);
+                const std::uint8_t* q = &rgb[(std::size_t(y) * w + x) * 3];
+                ASSERT_EQ((std::array<int, 3>{q[0], q[1], q[2]}), want) << x << "," << y;
+            }
+    }
+}
