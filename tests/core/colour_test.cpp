@@ -1,3 +1,4 @@
+#include "formats/packrows.h"
 #include "picture/dib.h"
 #include "picture/octree.h"
 #include "picture/picture.h"
@@ -531,16 +532,10 @@ TEST(Dib, ConversionFromAShortBlockReadsOnlyWhatItHolds)
 TEST(Octree, FlatAreaOfMoreThanTwoToTheTwentyFourPixels)
 {
     const int side = 4097; // 16,785,409 pixels
-    const std::size_t stride = (std::size_t(side) * 3 + 3) / 4 * 4;
-    HGLOBAL block = GlobalAlloc(GHND, 40 + stride * side);
+    HGLOBAL block = AllocDib24(side, side);
     ASSERT_NE(block, nullptr);
     auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(block));
-    h->biSize = 40;
-    h->biWidth = side;
-    h->biHeight = side;
-    h->biPlanes = 1;
-    h->biBitCount = 24;
-    std::memset(DibBits(h), 0xFF, stride * side);
+    std::memset(DibBits(h), 0xFF, std::size_t(DibRowBytes(h)) * side);
     HPALETTE palette = OctreePaletteFromDib(h, 256, 8);
     ASSERT_NE(palette, nullptr);
     const auto e = Entries(palette);
