@@ -3,6 +3,7 @@
 #pragma once
 
 #include "formats/messages.h"
+#include "picture/picture.h"
 #include "platform/dibformat.h"
 
 #include <cstdint>
@@ -44,4 +45,17 @@ inline std::string WriteScratch(const char* name, const std::uint8_t* data, std:
         std::fclose(f);
     }
     return path;
+}
+
+// Reads every byte of the first and the last stored row, so that a block
+// shorter than the picture shows up; the rows between would only cost time
+// (a tall picture of a few bytes has millions of them).
+inline void TouchPictureEnds(const CPicture& picture)
+{
+    if (!picture.GetBits() || picture.GetHeight() <= 0)
+        return;
+    volatile BYTE sum = 0;
+    for (int row : {0, picture.GetHeight() - 1})
+        for (int i = 0; i < picture.GetRowBytes(); ++i)
+            sum = BYTE(sum + picture.GetRow(row)[i]);
 }
