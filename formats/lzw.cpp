@@ -80,13 +80,10 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
         return 0;
     const unsigned clear = 1u << m_initSize;
     const unsigned end = clear + 1;
-    unsigned codeSize, mask, next;
-    auto restart = [&] {
-        codeSize = unsigned(m_initSize) + 1;
-        mask = (1u << codeSize) - 1;
-        next = clear + 2;
-    };
-    restart();
+    const unsigned firstSize = unsigned(m_initSize) + 1;
+    unsigned codeSize = firstSize;
+    unsigned mask = (1u << codeSize) - 1;
+    unsigned next = clear + 2;
     const std::uint64_t bitEnd = std::uint64_t(m_bytes) * 8;
     std::uint64_t bitPos = 0;
     std::size_t pos = 0;
@@ -98,7 +95,9 @@ std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
         const unsigned code = CodeAt(m_codes, bitPos, mask);
         bitPos += codeSize;
         if (code == clear) {
-            restart();
+            codeSize = firstSize;
+            mask = (1u << codeSize) - 1;
+            next = clear + 2;
             havePrev = false;
             continue;
         }
