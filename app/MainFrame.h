@@ -158,6 +158,8 @@ private:
     QTimer* m_pPlacementCheck = nullptr;
     QWidget* m_pBarWindow = nullptr;
     QPoint m_barWanted;                 // where the last move asked the toolbar to go
+    int m_nBarWidthWanted = 0;          // and its width then
+    bool m_bPlacementRetried = false;
     bool m_bMaximizeWhenNormal = false; // left full screen on Wayland, maximized before
     QHash<int, QAction*> m_fullScreenActions;
 };

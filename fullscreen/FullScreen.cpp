@@ -24,6 +24,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
 namespace {
 
 constexpr unsigned kClosingFlags[20] = {
@@ -55,6 +59,32 @@ bool g_barInside = false;
 int BarWidth(const QWidget* bar)
 {
     return bar->frameGeometry().width();
+}
+
+// Where a top-level window's client area really is. A window manager that
+// keeps a window in place need not tell, so on X the server is asked;
+// elsewhere Qt's own idea of it is all there is.
+QPoint ClientPosition(QWidget* window)
+{
+#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* c = x11->connection();
+        const auto id = static_cast<xcb_window_t>(window->winId());
+        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+        if (geometry) {
+            xcb_translate_coordinates_reply_t* at =
+                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, geometry->root, 0, 0), nullptr);
+            std::free(geometry);
+            if (at) {
+                const qreal ratio = window->devicePixelRatioF();
+                const QPoint p(qRound(at->dst_x / ratio), qRound(at->dst_y / ratio));
+                std::free(at);
+                return p;
+            }
+        }
+    }
+#endif
+    return window->geometry().topLeft();
 }
 
 } // namespace
@@ -225,30 +255,51 @@ void CMainFrame::FloatFullScreenBar(int x, int y)
     if (!m_pBarWindow)
         return;
     m_barWanted = QPoint(x, y);
+    m_nBarWidthWanted = BarWidth(m_pBarWindow);
+    m_bPlacementRetried = false;
     m_pBarWindow->move(x, y);
-    if (m_pBarWindow->isWindow())
+    if (m_pBarWindow->isWindow()) {
+        if (m_pBarWindow->isHidden())
+            m_pBarWindow->show(); // parked by hiding, recalled now
         m_pPlacementCheck->start();
+    }
 }
 
 void CMainFrame::CheckBarPlacement()
 {
     if (!m_bFullScreen || !m_pBarWindow || !m_pBarWindow->isWindow())
         return;
-    const QPoint off = m_pBarWindow->frameGeometry().topLeft() - m_barWanted;
-    if (off.manhattanLength() <= 2)
+    const auto at = [this](const QPoint& p) { return (p - m_barWanted).manhattanLength() <= 2; };
+    const QPoint client = ClientPosition(m_pBarWindow);
+    const QPoint frame = client - (m_pBarWindow->geometry().topLeft() - m_pBarWindow->frameGeometry().topLeft());
+    if (at(frame))
         return;
+    if (at(client)) {
+        // Moved before its frame was known: the window itself went to the
+        // place meant for the frame. Once more, now that the frame is known.
+        // Its width has grown by the frame's borders, which the right-hand
+        // distance takes in.
+        if (!m_bPlacementRetried) {
+            m_bPlacementRetried = true;
+            m_barWanted.rx() -= BarWidth(m_pBarWindow) - m_nBarWidthWanted;
+            m_pBarWindow->move(m_barWanted);
+            m_pPlacementCheck->start();
+        }
+        return;
+    }
+    // A window manager that keeps windows on the screen will not park the
+    // toolbar off its edge: then parked means hidden.
+    if (!m_bBarShown) {
+        m_pBarWindow->hide();
+        return;
+    }
     // The window manager keeps the toolbar where it likes: from now on the
-    // toolbar lives inside the frame, in the state it is in now.
+    // toolbar lives inside the frame.
     g_barInside = true;
     DestroyFullScreenBar();
     if (!CreateFullScreenBar())
         return;
-    const int width = m_rcFullScreen.width();
-    const QPoint parked = ParkedPosition(width);
-    if (m_bBarShown)
-        FloatFullScreenBar(width - BarWidth(m_pBarWindow) - 15, 3);
-    else
-        FloatFullScreenBar(parked.x(), parked.y());
+    FloatFullScreenBar(m_rcFullScreen.width() - BarWidth(m_pBarWindow) - 15, 3);
     m_pBarWindow->raise();
 }
 
