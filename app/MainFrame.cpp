@@ -7,6 +7,7 @@
 #include "res/resources.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
@@ -66,6 +67,11 @@ bool CMainFrame::AnimationsEnabled()
     return g_animations;
 }
 
+bool CMainFrame::OnWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
     : QMainWindow(parent), m_pDoc(doc), m_pApp(app)
 {
@@ -100,6 +106,11 @@ CMainFrame::CMainFrame(CKorvexDoc* doc, CCmdTarget* app, QWidget* parent)
     m_pHideTimer = new QTimer(this);
     m_pHideTimer->setInterval(5000);
     connect(m_pHideTimer, &QTimer::timeout, this, [this] { OnTimer(2222); });
+    m_pPlacementCheck = new QTimer(this);
+    m_pPlacementCheck->setSingleShot(true);
+    m_pPlacementCheck->setInterval(500);
+    connect(m_pPlacementCheck, &QTimer::timeout, this, [this] { CheckBarPlacement(); });
+    qApp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -268,7 +279,7 @@ void CMainFrame::ShowMaximizedEverywhere()
     // that never sends one.
     m_bSettling = true;
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        if (!m_bFullScreen)
+        if (!m_bFullScreen && !OnWayland())
             setGeometry(s->availableGeometry());
     showMaximized();
     if (QGuiApplication::platformName() == QLatin1String("offscreen") || CoversAvailableArea())
@@ -293,7 +304,7 @@ void CMainFrame::Settle()
     m_bSettling = false;
     // Without a window manager the maximized state alone changes nothing:
     // then take the available area by hand.
-    if (isMaximized() && !m_bFullScreen && !CoversAvailableArea())
+    if (isMaximized() && !m_bFullScreen && !OnWayland() && !CoversAvailableArea())
         if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
             setGeometry(s->availableGeometry());
     if (m_onReady) {
@@ -381,7 +392,19 @@ bool CMainFrame::event(QEvent* event)
     // resize it several times (decorations, maximizing) before it is done.
     if (event->type() == QEvent::WindowStateChange || (event->type() == QEvent::Resize && m_pPlacing->isActive()))
         m_pPlacing->start();
+    // The compositor took the window out of full screen (it has its normal
+    // size): now maximize it.
+    if (event->type() == QEvent::Resize && m_bMaximizeWhenNormal && !m_bFullScreen
+        && size() != m_rcFullScreen.size()) {
+        m_bMaximizeWhenNormal = false;
+        QTimer::singleShot(0, this, [this] {
+            if (!m_bFullScreen)
+                showMaximized();
+        });
+    }
     const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Resize && m_bFullScreen && BarInsideWindow())
+        KeepBarInCorner();
     // The resize that brings the maximized size ends the wait for it; the
     // layouts take it in before the picture is opened.
     if (m_bSettling && event->type() == QEvent::Resize && CoversAvailableArea())

@@ -68,6 +68,9 @@ public:
     // Tests and headless runs skip the 1500 ms animation.
     static void SetAnimationsEnabled(bool on);
     static bool AnimationsEnabled();
+    // A native Wayland client: the compositor alone places and sizes the
+    // frame, so nothing here sets a geometry it did not configure.
+    static bool OnWayland();
 
     // Full-screen mode, its floating toolbar and the slideshow flag
     // (fullscreen/FullScreen.cpp).
@@ -80,6 +83,14 @@ public:
     int m_bHidePending = 0;           // timer 2222 is armed
     QRect m_rcFullScreen;
     QToolBar* m_pFullScreenBar = nullptr;
+    // What is placed and parked: the toolbar's own tool window, or, where the
+    // window system will not place top-level windows, a captioned panel
+    // inside the full-screen frame that holds the toolbar.
+    QWidget* FullScreenBarWindow() const { return m_pBarWindow; }
+    bool BarInsideWindow() const { return m_pBarWindow && !m_pBarWindow->isWindow(); }
+    // Every later floating toolbar goes inside the frame (set once a move was
+    // found ignored; tests set it too).
+    static void SetBarInsideWindow(bool on);
 
     void OnViewFullScreen();
     void EndFullScreen();
@@ -103,6 +114,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // Escape leaves full screen whichever of the program's windows has it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -118,6 +131,13 @@ private:
     bool m_bSettling = false;
     bool CreateFullScreenBar();
     void FloatFullScreenBar(int x, int y);
+    // Reads the tool window's position back after a move; a window manager
+    // that ignored it sends the toolbar inside the frame.
+    void CheckBarPlacement();
+    void DestroyFullScreenBar();
+    // A toolbar inside the frame keeps its distance from the right edge
+    // while the compositor brings the frame to its full-screen size.
+    void KeepBarInCorner();
     // Returns true when the frame may close at once (no animation).
     bool StartClosingAnimation();
 
@@ -135,5 +155,11 @@ private:
     bool m_bClosingDone = false;
     QTimer* m_pHideTimer = nullptr;     // timer 2222
     QTimer* m_pPlacing = nullptr;       // runs while the window manager places the window
+    QTimer* m_pPlacementCheck = nullptr;
+    QWidget* m_pBarWindow = nullptr;
+    QPoint m_barWanted;                 // where the last move asked the toolbar to go
+    int m_nBarWidthWanted = 0;          // and its width then
+    bool m_bPlacementRetried = false;
+    bool m_bMaximizeWhenNormal = false; // left full screen on Wayland, maximized before
     QHash<int, QAction*> m_fullScreenActions;
 };

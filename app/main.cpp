@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstring>
+
 #include "formats/messages.h"
 #include "picture/dib.h"
 #include "res/resources.h"
@@ -34,11 +36,30 @@ std::vector<std::string> PathArguments(int argc, char** argv)
     return paths;
 }
 
+// Where an X display is there (XWayland under a Wayland desktop included),
+// the viewer starts on it: there it can place its windows and animate them.
+// A platform the user names, by environment or by -platform, is left alone;
+// so is a session with a Wayland display only. Returns whether it chose.
+bool PreferX11(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    // Wayland stays the fallback when the X display cannot be reached.
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const bool choseX11 = PreferX11(argc, argv);
     QApplication app(argc, argv);
+    if (choseX11)
+        qunsetenv("QT_QPA_PLATFORM"); // programs started from here choose for themselves
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
     QCommandLineParser parser;
     QString description = QStringLiteral("Korvex picture viewer\n\nKeys and mouse:");
@@ -51,7 +72,9 @@ int main(int argc, char** argv)
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF)."));
     parser.process(app);
-    if (qEnvironmentVariableIsSet("KORVEX_NO_ANIMATION"))
+    // A native Wayland client can neither place its window nor fade it:
+    // no window animations there.
+    if (qEnvironmentVariableIsSet("KORVEX_NO_ANIMATION") || CMainFrame::OnWayland())
         CMainFrame::SetAnimationsEnabled(false);
 
     // What the core reports appears in a message box with the application's caption.

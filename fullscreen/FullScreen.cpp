@@ -8,17 +8,25 @@
 #include "res/resources.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QGuiApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include <cstdlib>
 #include <ctime>
+
+#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -45,10 +53,38 @@ constexpr unsigned kClosingFlags[20] = {
     AW_HIDE | AW_BLEND,
 };
 
+bool g_barInside = false;
+
 // The toolbar's width: its window's own rectangle.
-int BarWidth(const QToolBar* bar)
+int BarWidth(const QWidget* bar)
 {
     return bar->frameGeometry().width();
+}
+
+// Where a top-level window's client area really is. A window manager that
+// keeps a window in place need not tell, so on X the server is asked;
+// elsewhere Qt's own idea of it is all there is.
+QPoint ClientPosition(QWidget* window)
+{
+#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_connection_t* c = x11->connection();
+        const auto id = static_cast<xcb_window_t>(window->winId());
+        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+        if (geometry) {
+            xcb_translate_coordinates_reply_t* at =
+                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, geometry->root, 0, 0), nullptr);
+            std::free(geometry);
+            if (at) {
+                const qreal ratio = window->devicePixelRatioF();
+                const QPoint p(qRound(at->dst_x / ratio), qRound(at->dst_y / ratio));
+                std::free(at);
+                return p;
+            }
+        }
+    }
+#endif
+    return window->geometry().topLeft();
 }
 
 } // namespace
@@ -97,6 +133,7 @@ void CMainFrame::OnViewFullScreen()
     m_pToolBar->hide();
     menuBar()->hide();
 
+    m_bMaximizeWhenNormal = false;
     m_wpPrev = normalGeometry();
     m_wpPrevState = windowState();
     m_rcFullScreen = DesktopRect();
@@ -108,7 +145,7 @@ void CMainFrame::OnViewFullScreen()
         return;
     }
     FloatFullScreenBar(0, 100);
-    FloatFullScreenBar(m_rcFullScreen.width() - BarWidth(m_pFullScreenBar) - 15, 3);
+    FloatFullScreenBar(m_rcFullScreen.width() - BarWidth(m_pBarWindow) - 15, 3);
 
     m_bFullScreen = 1;
     m_bLayoutChanged = 1;
@@ -116,13 +153,15 @@ void CMainFrame::OnViewFullScreen()
     m_pHideTimer->start();
     m_bHidePending = 1;
 
-    // While full screen is on, the frame's largest size is the screen's.
-    setMaximumSize(m_rcFullScreen.size());
-    // The geometry too, for window systems without a manager to honour the
-    // full-screen state.
-    setGeometry(m_rcFullScreen);
+    if (!OnWayland()) {
+        // While full screen is on, the frame's largest size is the screen's.
+        setMaximumSize(m_rcFullScreen.size());
+        // The geometry too, for window systems without a manager to honour
+        // the full-screen state.
+        setGeometry(m_rcFullScreen);
+    }
     showFullScreen();
-    m_pFullScreenBar->raise();
+    m_pBarWindow->raise();
     if (m_pView)
         m_pView->setFocus();
     UpdateCommandUI();
@@ -130,12 +169,10 @@ void CMainFrame::OnViewFullScreen()
 
 bool CMainFrame::CreateFullScreenBar()
 {
-    auto* bar = new QToolBar(QStringLiteral("全屏/幻灯片模式"), this);
+    const QString caption = QStringLiteral("全屏/幻灯片模式");
+    const bool inside = g_barInside || OnWayland();
+    auto* bar = new QToolBar(caption, this);
     bar->setObjectName(QStringLiteral("toolbar131"));
-    // A small tool window of its own that never docks.
-    bar->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
-    bar->setAttribute(Qt::WA_ShowWithoutActivating);
-    bar->setWindowTitle(QStringLiteral("全屏/幻灯片模式"));
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(16, 15));
@@ -153,31 +190,133 @@ bool CMainFrame::CreateFullScreenBar()
             m_fullScreenActions.insert(id, action);
         }
         bar->addAction(action);
+        // A click on a button leaves the keyboard where it was.
+        if (QWidget* button = bar->widgetForAction(action))
+            button->setFocusPolicy(Qt::NoFocus);
     }
     if (bar->actions().isEmpty()) {
         delete bar;
         return false;
     }
+    bar->setFocusPolicy(Qt::NoFocus);
+    QWidget* window = bar;
+    if (inside) {
+        // A small captioned panel over the picture, clipped by the frame's
+        // edge when parked.
+        auto* panel = new QFrame(this);
+        panel->setObjectName(QStringLiteral("toolbar131panel"));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        panel->setAutoFillBackground(true);
+        auto* title = new QLabel(caption, panel);
+        title->setObjectName(QStringLiteral("toolbar131caption"));
+        title->setBackgroundRole(QPalette::Highlight);
+        title->setForegroundRole(QPalette::HighlightedText);
+        title->setAutoFillBackground(true);
+        title->setContentsMargins(4, 1, 4, 1);
+        auto* layout = new QVBoxLayout(panel);
+        layout->setContentsMargins(2, 2, 2, 2);
+        layout->setSpacing(0);
+        layout->addWidget(title);
+        layout->addWidget(bar);
+        window = panel;
+    } else {
+        // A tool window of its own that never docks and never takes the
+        // keyboard.
+        bar->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+        bar->setAttribute(Qt::WA_ShowWithoutActivating);
+        bar->setWindowTitle(caption);
+    }
     m_pFullScreenBar = bar;
-    bar->adjustSize();
-    bar->show();
+    m_pBarWindow = window;
+    window->adjustSize();
+    window->show();
     return true;
+}
+
+void CMainFrame::DestroyFullScreenBar()
+{
+    m_pPlacementCheck->stop();
+    if (!m_pBarWindow)
+        return;
+    // Later, not now: its own button may be what asked for it.
+    m_pBarWindow->hide();
+    m_pBarWindow->deleteLater();
+    m_pBarWindow = nullptr;
+    m_pFullScreenBar = nullptr;
+}
+
+void CMainFrame::SetBarInsideWindow(bool on)
+{
+    g_barInside = on;
 }
 
 void CMainFrame::FloatFullScreenBar(int x, int y)
 {
-    if (m_pFullScreenBar)
-        m_pFullScreenBar->move(x, y);
+    if (!m_pBarWindow)
+        return;
+    m_barWanted = QPoint(x, y);
+    m_nBarWidthWanted = BarWidth(m_pBarWindow);
+    m_bPlacementRetried = false;
+    m_pBarWindow->move(x, y);
+    if (m_pBarWindow->isWindow()) {
+        if (m_pBarWindow->isHidden())
+            m_pBarWindow->show(); // parked by hiding, recalled now
+        m_pPlacementCheck->start();
+    }
+}
+
+void CMainFrame::CheckBarPlacement()
+{
+    if (!m_bFullScreen || !m_pBarWindow || !m_pBarWindow->isWindow())
+        return;
+    const auto at = [this](const QPoint& p) { return (p - m_barWanted).manhattanLength() <= 2; };
+    const QPoint client = ClientPosition(m_pBarWindow);
+    const QPoint frame = client - (m_pBarWindow->geometry().topLeft() - m_pBarWindow->frameGeometry().topLeft());
+    if (at(frame))
+        return;
+    if (at(client)) {
+        // Moved before its frame was known: the window itself went to the
+        // place meant for the frame. Once more, now that the frame is known.
+        // Its width has grown by the frame's borders, which the right-hand
+        // distance takes in.
+        if (!m_bPlacementRetried) {
+            m_bPlacementRetried = true;
+            m_barWanted.rx() -= BarWidth(m_pBarWindow) - m_nBarWidthWanted;
+            m_pBarWindow->move(m_barWanted);
+            m_pPlacementCheck->start();
+        }
+        return;
+    }
+    // A window manager that keeps windows on the screen will not park the
+    // toolbar off its edge: then parked means hidden.
+    if (!m_bBarShown) {
+        m_pBarWindow->hide();
+        return;
+    }
+    // The window manager keeps the toolbar where it likes: from now on the
+    // toolbar lives inside the frame.
+    g_barInside = true;
+    DestroyFullScreenBar();
+    if (!CreateFullScreenBar())
+        return;
+    FloatFullScreenBar(m_rcFullScreen.width() - BarWidth(m_pBarWindow) - 15, 3);
+    m_pBarWindow->raise();
+}
+
+void CMainFrame::KeepBarInCorner()
+{
+    if (width() == m_rcFullScreen.width())
+        return;
+    const int gap = m_rcFullScreen.width() - m_barWanted.x();
+    m_rcFullScreen.setSize(size());
+    FloatFullScreenBar(width() - gap, m_barWanted.y());
 }
 
 void CMainFrame::EndFullScreen()
 {
     if (!m_bFullScreen)
         return;
-    // Later, not now: its own button may be what asked to leave.
-    m_pFullScreenBar->hide();
-    m_pFullScreenBar->deleteLater();
-    m_pFullScreenBar = nullptr;
+    DestroyFullScreenBar();
     m_bFullScreen = 0;
     m_bLayoutChanged = 1;
     m_bSlideShow = 0; // the view's next slideshow step stops its timer
@@ -190,8 +329,19 @@ void CMainFrame::EndFullScreen()
     m_pStatusBar->show();
     m_pToolBar->show();
 
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const Qt::WindowStates state = m_wpPrevState & ~Qt::WindowFullScreen;
+    if (OnWayland()) {
+        // The compositor sizes the window for the state it gets back. Out
+        // of full screen first: asked for both at once, a compositor may
+        // configure a maximized window of no size, and the next frame then
+        // breaks the protocol. Maximized once it confirms with the normal
+        // size (event()).
+        m_bMaximizeWhenNormal = (state & Qt::WindowMaximized) != 0;
+        showNormal();
+        UpdateCommandUI();
+        return;
+    }
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     if (state & Qt::WindowMaximized) {
         showNormal();
         setGeometry(m_wpPrev);
@@ -209,8 +359,8 @@ void CMainFrame::TrackFullScreenBar(const QPoint& point)
     const bool inside = InHotZone(point, width);
     if (inside && !m_bBarShown) {
         m_bBarShown = 1;
-        if (m_pFullScreenBar)
-            FloatFullScreenBar(DesktopRect().width() - BarWidth(m_pFullScreenBar) - 10, 3);
+        if (m_pBarWindow)
+            FloatFullScreenBar(DesktopRect().width() - BarWidth(m_pBarWindow) - 10, 3);
     } else if (inside && m_bBarShown) {
         if (m_bHidePending) {
             m_pHideTimer->stop();
@@ -253,15 +403,18 @@ bool CMainFrame::StartClosingAnimation()
         return false; // already on its way out
     // First the inset window, whatever the window was (maximized, full screen).
     EndFullScreen();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    m_nClosingRow = std::rand() % 20;
+    const unsigned flags = ClosingFlags(m_nClosingRow);
+    // A compositor that places the window alone would reject an inset size
+    // for a maximized window: there the window simply goes.
+    if (OnWayland())
+        return true;
     const QRect desktop = DesktopRect();
     const QRect inset(QPoint(desktop.left() + 40, desktop.top() + 30),
                       QPoint(desktop.right() - 40, desktop.bottom() - 30));
     showNormal();
     setGeometry(inset);
-
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    m_nClosingRow = std::rand() % 20;
-    const unsigned flags = ClosingFlags(m_nClosingRow);
     if (!AnimationsEnabled())
         return true;
     // A fade where window opacity works; otherwise the window rolls, slides
@@ -284,4 +437,19 @@ bool CMainFrame::StartClosingAnimation()
     });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
     return false;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Escape reaches the view only while it has the keyboard; any other
+    // widget of the frame, or the floating toolbar, may have it instead.
+    // Dialogs and menus keep their own Escape.
+    if (event->type() == QEvent::KeyPress && m_bFullScreen && watched->isWidgetType()
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !QApplication::activePopupWidget()
+        && !QApplication::activeModalWidget()) {
+        const QWidget* window = static_cast<QWidget*>(watched)->window();
+        if (window == this || (m_pBarWindow && window == m_pBarWindow))
+            EndFullScreen();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -7,7 +7,7 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 # build and libraries
 PACKAGES="build-essential cmake pkg-config ccache qt6-base-dev qt6-base-dev-tools libqt6printsupport6
 qt6-translations-l10n qt6-wayland libjpeg62-turbo-dev libspng-dev libwebp-dev libexif-dev liblcms2-dev
-libglib2.0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei clang libclang-rt-14-dev"
+libglib2.0-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-wqy-microhei clang libclang-rt-14-dev"
 # tests: peer readers for cross-checks, the end-to-end suite's X server,
 # window manager, Wayland compositor and driving tools, and a PDF rasteriser
 # for what the viewer prints to a file

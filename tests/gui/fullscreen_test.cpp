@@ -6,6 +6,7 @@
 #include "../core/test_util.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -160,6 +161,48 @@ TEST(FullScreen, HotZoneParksAndRecallsTheToolbar)
     EXPECT_EQ(bar->frameGeometry().x(), frame->DesktopRect().width() - bar->frameGeometry().width() - 10);
     EXPECT_EQ(bar->y(), 3);
     frame->EndFullScreen();
+}
+
+TEST(FullScreen, FloatingBarNeverTakesTheKeyboard)
+{
+    RunningApp run;
+    CMainFrame* frame = run.frame;
+    for (bool inside : {false, true}) {
+        CMainFrame::SetBarInsideWindow(inside);
+        frame->ExecuteCommand(res::ID_FULL_SCREEN);
+        ASSERT_TRUE(frame->m_bFullScreen);
+        QToolBar* bar = frame->m_pFullScreenBar;
+        QWidget* window = frame->FullScreenBarWindow();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(frame->BarInsideWindow(), inside);
+        for (QAction* a : bar->actions()) {
+            if (QWidget* button = bar->widgetForAction(a)) {
+                EXPECT_EQ(button->focusPolicy(), Qt::NoFocus) << a->data().toInt();
+            }
+        }
+        const int w = frame->m_rcFullScreen.width();
+        if (inside) {
+            // A captioned panel in the same corner, parked beyond the frame's
+            // edge and recalled by the hot zone.
+            EXPECT_EQ(window->parentWidget(), frame);
+            QLabel* caption = window->findChild<QLabel*>();
+            ASSERT_NE(caption, nullptr);
+            EXPECT_EQ(caption->text(), QStringLiteral("全屏/幻灯片模式"));
+            EXPECT_EQ(window->pos(), QPoint(w - window->width() - 15, 3));
+            frame->OnTimer(2222);
+            EXPECT_EQ(window->pos(), CMainFrame::ParkedPosition(w));
+            EXPECT_FALSE(frame->rect().intersects(window->geometry()));
+            frame->TrackFullScreenBar({w - 20, 10});
+            EXPECT_EQ(window->pos(), QPoint(frame->DesktopRect().width() - window->width() - 10, 3));
+        } else {
+            EXPECT_TRUE(bar->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+        }
+        // Escape leaves from the toolbar as from the view.
+        QTest::keyClick(bar, Qt::Key_Escape);
+        EXPECT_FALSE(frame->m_bFullScreen);
+        EXPECT_EQ(frame->FullScreenBarWindow(), nullptr);
+    }
+    CMainFrame::SetBarInsideWindow(false);
 }
 
 TEST(FullScreen, SlideShowStepsWrapsAndStops)

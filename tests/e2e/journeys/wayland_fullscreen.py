@@ -1,0 +1,103 @@
+"""As a native Wayland client of a compositor (weston inside the journey's
+X server): start, F11, the floating toolbar's start button, Escape,
+File -> 退出. Alive through every step, status 0, no protocol error."""
+import os
+import shutil
+import subprocess
+
+import korvex_e2e as k
+
+RED, GREEN = (255, 0, 0), (0, 255, 0)
+SOCKET = "wayland-kx-e2e"
+# In some runs the compositor's second configure at start-up (the work area
+# without its panel) is acknowledged, but the next frame keeps the first size:
+# a protocol error before any key. Not mended yet.
+START_FAULT = "issue 25 point 1 (start-up)"
+
+
+def is_caption(p):
+    # The toolbar's caption strip: the palette's highlight, a clear blue.
+    return p[2] > 150 and p[0] < 120 and p[2] - p[0] > 80
+
+
+def run(s):
+    weston = shutil.which("weston")
+    if not weston:
+        raise k.Skipped("weston is not installed")
+    # weston's window is the whole desktop here: the session's window
+    # manager, which would frame and resize it, is ended first.
+    for proc in list(s.procs):
+        if proc.args and os.path.basename(str(proc.args[0])) == "openbox":
+            s._end(proc)
+            s.procs.remove(proc)
+    log = open(os.path.join(s.work, "weston.log"), "ab")
+    s.procs.append(subprocess.Popen([weston, "--backend=x11-backend.so", "--socket=" + SOCKET, "--width=1600",
+                                     "--height=900", "--idle-time=0"], env=s.env, stdout=log, stderr=log))
+    socket = os.path.join(s.env["XDG_RUNTIME_DIR"], SOCKET)
+    k.wait_until(lambda: os.path.exists(socket) or s.procs[-1].poll() is not None, 20, "weston's socket")
+    if not os.path.exists(socket):
+        raise k.Skipped("weston did not start (see weston.log)")
+    out = k.wait_until(lambda: weston_window(s), 20, "weston's window")
+    ox, oy, _, _ = s.geometry(out)
+    corner = (ox + 1000, max(oy, 0), ox + 1600, oy + 80)
+
+    pics = s.folder("pics")
+    k.framed_picture(pics + "/a.bmp", 400, 300, RED)
+    k.framed_picture(pics + "/b.bmp", 400, 300, GREEN)
+    env = dict(s.env, QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=SOCKET)
+    app_log = open(s.app_log, "ab")
+    s.app = subprocess.Popen([s.korvex_binary(), pics + "/a.bmp"], env=env, cwd=s.work,
+                             stdout=app_log, stderr=subprocess.STDOUT)
+    s.procs.append(s.app)
+
+    def alive(step):
+        k.check(s.app.poll() is None, "korvex ended (status %s) after %s" % (s.app.returncode, step))
+        with open(s.app_log, errors="replace") as f:
+            text = f.read()
+        if "Could not find the Qt platform plugin" in text or "could not connect to display" in text.lower():
+            raise k.Skipped("Qt's Wayland platform is not available")
+        k.check("Protocol error" not in text and "protocol error" not in text, "a protocol error after %s" % step)
+
+    with s.fault(START_FAULT):
+        s.wait_picture(out, RED)
+        alive("the start")
+    s.move(ox + 900, oy + 500)
+    s.key("F11")
+    caption = s.wait_screen(_caption, 10, "the floating toolbar's caption", corner)
+    alive("F11")
+    s.click(caption[0] + 18, caption[3] + 12)
+    s.wait_picture(out, GREEN, timeout=20)
+    alive("the start button")
+    s.move(ox + 900, oy + 500)
+    s.key("Escape")
+    s.wait_screen(lambda img: not _caption(img), 10, "the toolbar to go with full screen", corner)
+    k.time.sleep(1)
+    alive("Escape")
+    s.key("alt+f")
+    k.time.sleep(1)
+    s.key("x")
+    k.wait_until(lambda: s.app.poll() is not None, 15, "the program to end")
+    k.check(s.app.returncode == 0, "korvex ended with status %s" % s.app.returncode)
+    with open(s.app_log, errors="replace") as f:
+        k.check("rotocol error" not in f.read(), "a protocol error at the end")
+
+
+def weston_window(s):
+    for line in s.x("xwininfo", "-root", "-tree", check=False).splitlines():
+        if '"Weston Compositor' in line:
+            return int(line.split()[0], 16)
+    return None
+
+
+def _caption(img):
+    """The caption strip: rows mostly of the highlight colour (the icons
+    below it are blue too, but only in spots)."""
+    x0, y0, x1, y1 = img.area()
+    rows = {}
+    for y in range(y0, y1):
+        xs = [x for x in range(x0, x1) if is_caption(img.pixel(x, y))]
+        if len(xs) >= 100:
+            rows[y] = xs
+    if not rows:
+        return None
+    return (min(min(xs) for xs in rows.values()), min(rows), max(max(xs) for xs in rows.values()) + 1, max(rows) + 1)
