@@ -192,8 +192,9 @@ TEST(PeerCrossCheck, EveryDepthWeWriteReadsTheSameElsewhere)
             ASSERT_EQ(SavePicture(picture, path, c.format), 1);
             CPicture own;
             const bool eightBit = c.format == PictureFormat::Pcx || c.format == PictureFormat::Gif;
-            if (eightBit)
+            if (eightBit) {
                 ASSERT_EQ(own.LoadFile(path, 1, 0), 1);
+            }
             const CPicture& expected = eightBit ? own : picture;
             int w = 0, h = 0;
             Bytes rgb;
