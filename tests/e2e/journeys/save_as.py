@@ -1,0 +1,81 @@
+"""Save As through the real dialog: each of the five types with a bare name,
+a typed extension, the overwrite question, and a folder nobody may write."""
+import os
+
+import korvex_e2e as k
+
+GREEN = (0, 200, 0)
+TYPES = {2: (".bmp", b"BM"), 3: (".tga", None), 4: (".jpg", b"\xff\xd8\xff"), 5: (".pcx", b"\x0a"),
+         6: (".gif", b"GIF8")}
+
+
+def is_format(path, ext):
+    with open(path, "rb") as f:
+        data = f.read()
+    if ext == ".tga":
+        return data.endswith(b"TRUEVISION-XFILE.\0")
+    magic = {e: m for e, m in TYPES.values()}[ext]
+    return data.startswith(magic)
+
+
+def run(s):
+    pics, out = s.folder("pics"), s.folder("out")
+    k.framed_picture(pics + "/a.bmp", 120, 90, GREEN)
+    wid = s.start_korvex(pics + "/a.bmp")
+    s.wait_title(wid, "a.bmp - " + k.APP_TITLE)
+    s.wait_picture(wid, GREEN)
+
+    # A bare name takes the chosen type's writer and extension.
+    with s.fault("issue 19 point 1"):
+        for index, (ext, _) in TYPES.items():
+            name = "%s/t%d" % (out, index)
+            s.file_dialog(["ctrl+s"], k.SAVE_TITLE, name, index)
+            s.wait_no_window(k.SAVE_TITLE)
+            k.wait_until(lambda: os.listdir(out) and all(f.startswith("t") for f in os.listdir(out)), 10,
+                         "a file to be written")
+            written = sorted(f for f in os.listdir(out) if f.startswith("t%d" % index))
+            k.check(written == ["t%d%s" % (index, ext)], "type %d with the name t%d wrote %s" % (index, index, written))
+            k.check(is_format(name + ext, ext), "t%d%s is not a %s file" % (index, ext, ext))
+
+    # The first type: the typed extension decides, as typed.
+    for typed, ext in (("typed.gif", ".gif"), ("photo.JPEG", ".jpg"), ("plain", ".bmp")):
+        target = out + "/" + typed + ("" if "." in typed else ".bmp")
+        s.file_dialog(["ctrl+s"], k.SAVE_TITLE, out + "/" + typed)
+        s.wait_file(target)
+        k.check(is_format(target, ext), "%s is not a %s file" % (target, ext))
+
+    # The overwrite question: No keeps the file and the dialog, Yes replaces.
+    target = out + "/typed.gif"
+    before = os.stat(target).st_mtime_ns
+    dialog = s.file_dialog(["ctrl+s"], k.SAVE_TITLE, target)
+    question = k.wait_until(lambda: [w for w in s.windows(k.SAVE_TITLE) if w != dialog], 10,
+                            "the question whether to replace typed.gif")[0]
+    s.wait_stable(s.window_rect(question), timeout=5, quiet=0.2)
+    s.key("n")
+    k.wait_until(lambda: question not in s.windows(k.SAVE_TITLE), 10, "the question to close")
+    k.check(dialog in s.windows(k.SAVE_TITLE), "No closed the Save As dialog too")
+    s.key("Escape")
+    s.wait_no_window(k.SAVE_TITLE)
+    k.check(os.stat(target).st_mtime_ns == before, "No still replaced typed.gif")
+    dialog = s.file_dialog(["ctrl+s"], k.SAVE_TITLE, target)
+    question = k.wait_until(lambda: [w for w in s.windows(k.SAVE_TITLE) if w != dialog], 10,
+                            "the question whether to replace typed.gif")[0]
+    s.wait_stable(s.window_rect(question), timeout=5, quiet=0.2)
+    s.key("y")
+    s.wait_no_window(k.SAVE_TITLE)
+    k.wait_until(lambda: os.stat(target).st_mtime_ns != before, 10, "typed.gif to be replaced")
+
+    # A folder nobody may write into (for root, whom permissions do not
+    # stop, a folder of /proc): the failure is said, nothing is left.
+    if os.geteuid() == 0:
+        locked = "/proc/self"
+    else:
+        locked = s.folder("locked")
+        os.chmod(locked, 0o555)
+    with s.fault("issue 18 point 6"):
+        s.file_dialog(["ctrl+s"], k.SAVE_TITLE, locked + "/x.bmp")
+        box = s.wait_window(k.MESSAGE_TITLE)
+        s.wait_text(s.window_rect(box), "保存文件失败!")
+        s.key("Return")
+        s.wait_no_window(k.MESSAGE_TITLE)
+    k.check(not os.path.exists(locked + "/x.bmp"), "x.bmp appeared in the locked folder")
