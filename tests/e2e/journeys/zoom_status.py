@@ -1,0 +1,70 @@
+"""The zoom commands from the menu and their keys: the picture's size on
+screen and the status texts, each pane's text whole."""
+import os
+import struct
+
+import korvex_e2e as k
+
+GREEN = (0, 200, 0)
+
+
+def f32(x):
+    return struct.unpack("f", struct.pack("f", x))[0]
+
+
+def zoom(s, wid, letter):
+    s.open_menu("alt+z")
+    s.key(letter)
+
+
+def factor_text(z):
+    return "显示比例: %.3f" % z
+
+
+def run(s):
+    pics = s.folder("pics")
+    path = pics + "/p.bmp"
+    k.framed_picture(path, 800, 600, GREEN)
+    wid = s.start_korvex(path)
+    s.wait_title(wid, "p.bmp - " + k.APP_TITLE)
+    outer, _, _ = s.wait_picture(wid, GREEN)
+    k.check((outer[2] - outer[0], outer[3] - outer[1]) == (800, 600), "at 1.000 the picture is shown %s" % (outer,))
+    s.wait_pane(wid, 1, factor_text(1.0))
+    s.wait_pane(wid, 2, "%.1f KB" % (os.path.getsize(path) / 1024.0))
+    s.activate(wid)
+
+    for letter, factor in (("h", 0.5), ("s", 0.75), ("b", 1.5), ("d", 2.0), ("l", 1.0)):
+        zoom(s, wid, letter)
+        s.wait_pane(wid, 1, factor_text(factor))
+        if factor <= 1.5:
+            outer, _, _ = s.wait_picture(wid, GREEN)
+            size = (outer[2] - outer[0], outer[3] - outer[1])
+            want = (int(800 * factor), int(600 * factor))
+            k.check(abs(size[0] - want[0]) <= 2 and abs(size[1] - want[1]) <= 2,
+                    "at %.2f the picture is shown %dx%d, not %dx%d" % (factor, size[0], size[1], want[0], want[1]))
+
+    # Zoom out nine times from 1.000 reaches 0.100; zoom in adds 0.1.
+    z = f32(1.0)
+    for _ in range(9):
+        s.key("ctrl+Down")
+        z = f32(z - f32(0.1))
+    s.wait_pane(wid, 1, factor_text(z))
+    s.key("ctrl+Up")
+    s.wait_pane(wid, 1, factor_text(f32(z + f32(0.1))))
+
+    # Fit: the small picture fills the height less 4 pixels, from the top
+    # of the view, which tells where the view begins.
+    zoom(s, wid, "p")
+    outer, _, _ = s.wait_picture(wid, GREEN)
+    shown = outer[3] - outer[1]
+    texts = [factor_text(f32(h / 600)) for h in (shown, shown + 1, shown - 1)]
+    k.wait_until(lambda: any(s.pane_shows(wid, 1, t) is None for t in texts), 10,
+                 "pane 1 to show the fit factor, one of %s" % texts)
+
+    # The pointer's place in pane 4, and every pane whole.
+    view_x, view_y = s.geometry(wid)[0], outer[1]
+    s.move(view_x + 500, view_y + 1)
+    with s.fault("issue 19 point 10"):
+        problems = [p for p in (s.pane_shows(wid, 3, "宽×高 = 800×600"),
+                                s.pane_shows(wid, 4, "X = 500 , Y = 1")) if p]
+        k.check(not problems, "; ".join(problems))
