@@ -51,6 +51,7 @@ KNOWN_FAULTS = {
     "issue 19 point 9",     # the common dialogs speak English
     "issue 19 point 13",    # the Open dialog starts in the working folder
     "issue 19 point 6",     # keys of disabled commands still act (Page Down scrolls)
+    "issue 19 point 11",    # layout under a window manager (fit, centring, maximized)
     "issue 25 point 1 (start-up)",  # a Wayland protocol error sometimes met at start-up
 }
 
@@ -310,6 +311,17 @@ class _XImage(ctypes.Structure):
                                              "depth", "bytes_per_line", "bits_per_pixel")])
 
 
+class _XWindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+                ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+                ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
+                ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
 class ScreenReader:
     """Reads screen pixels straight from the X server (libX11 through
     ctypes): many times cheaper than starting a screenshot program for each
@@ -329,6 +341,17 @@ class ScreenReader:
                                   ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
         lib.XDestroyImage.argtypes = [ctypes.POINTER(_XImage)]
         lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        ulong_p = ctypes.POINTER(ctypes.c_ulong)
+        lib.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ulong_p, ulong_p,
+                                   ctypes.POINTER(ulong_p), ctypes.POINTER(ctypes.c_uint)]
+        lib.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(_XWindowAttributes)]
+        lib.XInternAtom.restype = ctypes.c_ulong
+        lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        lib.XGetWindowProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long,
+                                           ctypes.c_long, ctypes.c_int, ctypes.c_ulong, ulong_p,
+                                           ctypes.POINTER(ctypes.c_int), ulong_p, ulong_p,
+                                           ctypes.POINTER(ctypes.c_void_p)]
+        lib.XFree.argtypes = [ctypes.c_void_p]
         self.display = lib.XOpenDisplay(display.encode())
         if not self.display:
             fail("cannot open display " + display)
@@ -352,6 +375,41 @@ class ScreenReader:
         rgb = bytearray(w * h * 3)
         rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
         return Image(w, h, bytes(rgb), x0, y0)
+
+    def _pid(self, window):
+        atom = self.lib.XInternAtom(self.display, b"_NET_WM_PID", 0)
+        kind, fmt, count, after = ctypes.c_ulong(), ctypes.c_int(), ctypes.c_ulong(), ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        if self.lib.XGetWindowProperty(self.display, window, atom, 0, 1, 0, 6, ctypes.byref(kind), ctypes.byref(fmt),
+                                       ctypes.byref(count), ctypes.byref(after), ctypes.byref(data)) != 0:
+            return None
+        try:
+            return ctypes.cast(data, ctypes.POINTER(ctypes.c_long))[0] if count.value and data.value else None
+        finally:
+            if data.value:
+                self.lib.XFree(data)
+
+    def popups(self, pid):
+        """Mapped override-redirect top-level windows (menus, tooltips) of
+        process `pid`: {id: (x, y, width, height)}."""
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self.lib.XQueryTree(self.display, self.root, ctypes.byref(root), ctypes.byref(parent),
+                                   ctypes.byref(children), ctypes.byref(count)):
+            return {}
+        found = {}
+        try:
+            for i in range(count.value):
+                window = children[i]
+                attrs = _XWindowAttributes()
+                if not self.lib.XGetWindowAttributes(self.display, window, ctypes.byref(attrs)):
+                    continue
+                if attrs.override_redirect and attrs.map_state == 2 and self._pid(window) == pid:
+                    found[window] = (attrs.x, attrs.y, attrs.width, attrs.height)
+        finally:
+            if children:
+                self.lib.XFree(children)
+        return found
 
     def close(self):
         if self.display:
@@ -479,7 +537,22 @@ class Session:
         self.app = subprocess.Popen([self.korvex_binary(), *args], env=env, cwd=cwd or self.work,
                                     stdout=log, stderr=subprocess.STDOUT)
         self.procs.append(self.app)
-        return self.main_window()
+        wid = self.main_window()
+        # The opening animation ends with the frame maximized; a person
+        # waits for that before using it.
+        last, stable = [None], [0]
+        def settled():
+            geometry = self.geometry(wid)
+            stable[0] = stable[0] + 1 if geometry == last[0] and geometry[2] * geometry[3] >= 1920 * 1080 * 8 // 10 else 0
+            last[0] = geometry
+            # Maximized, or covering the screen and staying so for a while.
+            return stable[0] >= 1 and ({"MAXIMIZED_VERT", "MAXIMIZED_HORZ"} <= self.wm_state(wid) or stable[0] >= 12)
+        wait_until(lambda: settled() or None, 20, "the frame to open and cover the screen", interval=0.15)
+        with self.fault("issue 19 point 11"):
+            check({"MAXIMIZED_VERT", "MAXIMIZED_HORZ"} <= self.wm_state(wid),
+                  "the frame did not end maximized: state %s, geometry %s, frame extents %s" % (
+                      sorted(self.wm_state(wid)), self.geometry(wid), self.prop(wid, "_NET_FRAME_EXTENTS")))
+        return wid
 
     def main_window(self, title=None, timeout=15):
         """The viewer's frame, once mapped (and with `title` when given)."""
@@ -502,7 +575,7 @@ class Session:
                 found.append(int(wid, 16))
         return found
 
-    def wait_window(self, pattern, timeout=10):
+    def wait_window(self, pattern, timeout=20):
         """Waits for a visible window of the program whose title matches the
         regular expression; returns its id."""
         def found():
@@ -636,7 +709,7 @@ class Session:
         self.key("Return")
         return dialog
 
-    def wait_window_after(self, action, pattern, timeout=10):
+    def wait_window_after(self, action, pattern, timeout=20):
         """Runs `action` and waits for a new window titled /pattern/."""
         before = set(self.windows(pattern))
         action()
@@ -745,12 +818,8 @@ class Session:
     def popups(self):
         """Visible override-redirect windows of the program (menus, tooltips)
         as {id: (x, y, width, height)}."""
-        found = {}
-        for wid in self.x("xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid), "", check=False).split():
-            info = self.x("xwininfo", "-id", wid, check=False)
-            if "Override Redirect State: yes" in info:
-                found[int(wid)] = self.geometry(int(wid))
-        return found
+        self.grab((0, 0, 1, 1))  # opens the connection
+        return self.reader.popups(self.app.pid)
 
     def open_menu(self, *keys, click=None, button=1):
         """Opens a menu with keys or a click and returns its rectangle
@@ -767,6 +836,13 @@ class Session:
         rect = (x, y, x + w, y + h)
         self.wait_stable(rect, timeout=5, quiet=0.2)
         return rect
+
+    def menu_command(self, menu_keys, item_key):
+        """Chooses a menu item by its mnemonic and waits for the menu to
+        close."""
+        self.open_menu(menu_keys)
+        self.key(item_key)
+        wait_until(lambda: not self.popups(), 5, "the menu to close")
 
     def menu_items(self, rect):
         """The items of the menu on screen inside `rect`, top to bottom:

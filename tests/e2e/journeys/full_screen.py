@@ -18,9 +18,9 @@ def run(s):
     s.wait_title(wid, "p1.bmp - " + k.APP_TITLE)
     s.wait_picture(wid, COLOURS["p1.bmp"])
 
+    entered = time.monotonic()
     s.key("F11")
     bar = s.wait_window(BAR_TITLE)
-    entered = time.monotonic()
     k.wait_until(lambda: "FULLSCREEN" in s.wm_state(wid) and s.geometry(wid) == (0, 0, 1920, 1080), 10,
                  "the frame to cover the screen")
     x, y, w, h = s.geometry(bar)
