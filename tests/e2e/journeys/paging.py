@@ -10,12 +10,6 @@ ORDER = ["p1.bmp", "p2.bmp", "P3.bmp", "p10.bmp"]
 COLOURS = {"p1.bmp": (255, 0, 0), "p2.bmp": (0, 160, 0), "P3.bmp": (255, 255, 0), "p10.bmp": (0, 200, 200)}
 
 
-def striped(path, width, height, colour):
-    """Colour rows with a black row every 8: any scrolling shows."""
-    row, black = bytes(colour) * width, b"\0\0\0" * width
-    k.write_bmp(path, width, height, lambda y: black if y % 8 == 0 else row)
-
-
 def view_area(s, wid):
     x, y, w, h = s.geometry(wid)
     return (x + 40, y + 120, x + w - 40, y + h - 80)
@@ -25,7 +19,7 @@ def run(s):
     pics = s.folder("pics")
     for name in ORDER[:-1]:
         k.framed_picture(pics + "/" + name, 200, 150, COLOURS[name])
-    striped(pics + "/p10.bmp", 600, 600, COLOURS["p10.bmp"])
+    k.striped_picture(pics + "/p10.bmp", 600, 600, COLOURS["p10.bmp"])
     os.mkdir(pics + "/sub.bmp")
     with open(pics + "/notes.txt", "w") as f:
         f.write("not a picture\n")
