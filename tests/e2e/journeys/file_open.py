@@ -46,3 +46,20 @@ def run(s):
     s.wait_pane(wid, 0, other + "/b.bmp")
     with s.fault("issue 19 point 13"):
         k.check(open_by_name(s, wid, "c.bmp", "c.bmp"), "the next Open did not start in the new picture's folder")
+
+    # A damaged picture: the reader's message, then no trace of the
+    # picture that is gone.
+    with open(other + "/bad.bmp", "wb") as f:
+        f.write(b"BM" + b"\0" * 20)
+    shown = s.title(wid)
+    s.file_dialog(["ctrl+o"], k.OPEN_TITLE, other + "/bad.bmp")
+    box = s.wait_window(k.MESSAGE_TITLE)
+    s.wait_text(s.window_rect(box), "BMP文件已损坏或不完整!")
+    s.key("Return")
+    s.wait_no_window(k.MESSAGE_TITLE)
+    with s.fault("issue 18 point 7"):
+        x, y, w, h = s.geometry(wid)
+        img = s.wait_stable((x, y + 60, x + w, y + h - 40))
+        k.check(img.bbox(k.BORDER) is None, "after the failed Open the view still shows the picture of %r" % shown)
+        k.check(s.pane_shows(wid, 0, other + "/" + shown.split(" - ")[0]) is not None,
+                "pane 0 still names the picture that is gone")
