@@ -443,6 +443,7 @@ class Session:
         self.work = work
         self.procs = []
         self.app = None
+        self.main = None
         self.app_log = os.path.join(work, "korvex.log")
         self.faults_seen = []
         self.known_hits = []
@@ -545,7 +546,7 @@ class Session:
         self.app = subprocess.Popen([self.korvex_binary(), *args], env=env, cwd=cwd or self.work,
                                     stdout=log, stderr=subprocess.STDOUT)
         self.procs.append(self.app)
-        wid = self.main_window()
+        wid = self.main = self.main_window()
         # The opening animation ends with the frame maximized; a person
         # waits for that before using it.
         last, stable = [None], [0]
@@ -710,6 +711,10 @@ class Session:
         picks entry `file_type` (1 = the first) of its type list and
         accepts. Returns the dialog's id (it may still be open, for a
         question it asked)."""
+        # The keys are the frame's: give it the focus back if a closing
+        # dialog took it along.
+        if self.main and self.active_window() != self.main:
+            self.activate(self.main)
         dialog = self.wait_window_after(lambda: self.key(*keys), title)
         self.type(path)
         if file_type > 1:
@@ -870,8 +875,12 @@ class Session:
         except AssertionError as e:
             if fault_id not in KNOWN_FAULTS:
                 raise AssertionError("%s (%s)" % (e, fault_id)) from e
-            print("known fault, %s, not fixed yet: %s" % (fault_id, e))
             self.known_hits.append(fault_id)
+            print("known fault, %s, not fixed yet: %s" % (fault_id, e))
+            with contextlib.suppress(BaseException):
+                os.makedirs(failure_dir(), exist_ok=True)
+                shot = os.path.join(failure_dir(), "%s-known-%d.png" % (self.name, len(self.known_hits)))
+                print("screenshot: " + self.screenshot(shot))
         else:
             if fault_id in KNOWN_FAULTS:
                 self.faults_seen.append(fault_id)
