@@ -928,7 +928,7 @@ def main(argv):
     name = argv[1]
     sys.modules.setdefault("korvex_e2e", sys.modules[__name__])  # journeys import this module
     journey = load_journey(name)
-    timeout = int(os.environ.get("KORVEX_E2E_TIMEOUT", getattr(journey, "TIMEOUT", 60)))
+    timeout = int(os.environ.get("KORVEX_E2E_TIMEOUT", getattr(journey, "TIMEOUT", 100)))
     work = tempfile.mkdtemp(prefix="korvex-e2e-%s-" % name)
     session = Session(name, work)
 
