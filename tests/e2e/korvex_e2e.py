@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Drives the installed korvex from outside, as a person would.
 
-Each journey gets its own X server (Xvfb, 1920x1080x24, display picked by the
-server itself) with openbox, an isolated HOME and XDG folders, and the viewer
+Each journey gets its own X server (Xvfb, 1920x1080x24, on a free display
+number) with openbox, an isolated HOME and XDG folders, and the viewer
 started from the install prefix. Keys and clicks go through xdotool, windows
-are found by title, results are read back from the screen (import), from
-window properties (xprop, xwininfo) and from the file system.
+are found by title, results are read back from the screen (libX11; saved
+screenshots through ImageMagick's import), from window properties (xprop,
+xwininfo) and from the file system.
 
     korvex_e2e.py JOURNEY          run tests/e2e/journeys/JOURNEY.py
 
@@ -35,8 +36,9 @@ SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 # Faults that journeys catch and that are not mended on this branch yet. A
-# failed check inside `session.fault(id)` with an id listed here ends the
-# journey as skipped, with the id printed; remove an id when its fix lands.
+# failed check inside `session.fault(id)` with an id listed here is printed,
+# the journey goes on and then ends as skipped; remove an id when its fix
+# lands.
 KNOWN_FAULTS = {
     "issue 19 point 1",     # Save As ignores the type chosen in the real dialog
     "issue 19 point 10",    # status panes cut their texts
@@ -147,6 +149,18 @@ class Image:
         raw = self.data[i + (x0 - self.ox) * 3:i + (x1 - self.ox) * 3]
         return [tuple(raw[k:k + 3]) for k in range(0, len(raw), 3)]
 
+    def snapped(self, colours, tolerance=40):
+        """A copy in which every pixel near one of `colours` becomes that
+        colour exactly (for pictures that went through lossy steps)."""
+        out = bytearray(self.data)
+        for i in range(0, len(out), 3):
+            p = out[i:i + 3]
+            for c in colours:
+                if abs(p[0] - c[0]) <= tolerance and abs(p[1] - c[1]) <= tolerance and abs(p[2] - c[2]) <= tolerance:
+                    out[i:i + 3] = bytes(c)
+                    break
+        return Image(self.width, self.height, bytes(out), self.ox, self.oy)
+
     def bbox(self, colour, region=None):
         """Bounding box (x0, y0, x1, y1), ends exclusive, of the pixels of
         exactly `colour` inside `region`; None when there are none."""
@@ -170,10 +184,6 @@ class Image:
             top = y if top is None else top
             bottom = y + 1
         return None if top is None else (left, top, right, bottom)
-
-    def count(self, match, region):
-        x0, y0, x1, y1 = region
-        return sum(1 for y in range(y0, y1) for p in self.row(y, x0, x1) if match(p))
 
 
 def clip(a, b):
@@ -741,8 +751,9 @@ class Session:
         bottom = min(y + h, 1080)
         return frames(self.grab((x, bottom - 32, x + w, bottom)), (x, bottom - 32, x + w, bottom))
 
-    def text_ink(self, text):
-        """How `text` looks in a pane, drawn by the same toolkit and font."""
+    def text_ink(self, text, threshold=140):
+        """How `text` looks in a pane, drawn by the same toolkit and font:
+        its pixels darker than `threshold`."""
         if text not in self.texts:
             helper = os.environ.get("KORVEX_E2E_TEXT") or os.path.join(
                 os.path.dirname(self.prefix), "tests", "e2e", "korvex-e2e-text")
@@ -753,19 +764,20 @@ class Session:
                 fail("korvex-e2e-text failed: " + r.stderr.decode(errors="replace"))
             header, _, rest = r.stdout.partition(b"\n255\n")
             w, h = (int(v) for v in header.split()[1:3])
-            picture = Image.from_gray(w, h, rest[:w * h])
-            self.texts[text] = ink(picture, (1, 1, w - 1, h - 1))
-        return self.texts[text]
+            self.texts[text] = Image.from_gray(w, h, rest[:w * h])
+        picture = self.texts[text]
+        return ink(picture, (1, 1, picture.width - 1, picture.height - 1), threshold)
 
     def find_text(self, rect, text, img=None):
         """Whether `text`, drawn in the toolkit's default font, is on screen
-        inside `rect` (every dark pixel of it; extra marks such as a
-        mnemonic's underline are allowed)."""
-        want = self.text_ink(text)
+        inside `rect`: every core pixel of the drawn text is dark there
+        (extra marks such as a mnemonic's underline are allowed, and a
+        centred text drawn half a pixel off still matches)."""
+        want = self.text_ink(text, threshold=100)
         img = img or self.grab(rect)
         x0, y0, x1, y1 = rect
         dark = {(x, y) for y in range(y0, y1)
-                for x, p in enumerate(img.row(y, x0, x1), x0) if luminance(p) < 140}
+                for x, p in enumerate(img.row(y, x0, x1), x0) if luminance(p) < 170}
         points = sorted(want[0], key=lambda p: (p[1], p[0]))
         fx, fy = points[0]
         allowed = len(points) // 50

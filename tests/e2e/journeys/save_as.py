@@ -13,7 +13,7 @@ def is_format(path, ext):
     with open(path, "rb") as f:
         data = f.read()
     if ext == ".tga":
-        return data.endswith(b"TRUEVISION-XFILE.\0")
+        return data[2] == 2 and data[-18:-2] == b"TRUEVISION-XFILE"
     magic = {e: m for e, m in TYPES.values()}[ext]
     return data.startswith(magic)
 
@@ -31,9 +31,10 @@ def run(s):
             name = "%s/t%d" % (out, index)
             s.file_dialog(["ctrl+s"], k.SAVE_TITLE, name, index)
             s.wait_no_window(k.SAVE_TITLE)
-            k.wait_until(lambda: os.listdir(out) and all(f.startswith("t") for f in os.listdir(out)), 10,
-                         "a file to be written")
-            written = sorted(f for f in os.listdir(out) if f.startswith("t%d" % index))
+            prefix = "t%d" % index
+            k.wait_until(lambda: any(f.startswith(prefix) for f in os.listdir(out)), 10, "a file " + prefix + "*")
+            s.wait_file(out + "/" + min(f for f in os.listdir(out) if f.startswith(prefix)))
+            written = sorted(f for f in os.listdir(out) if f.startswith(prefix))
             k.check(written == ["t%d%s" % (index, ext)], "type %d with the name t%d wrote %s" % (index, index, written))
             k.check(is_format(name + ext, ext), "t%d%s is not a %s file" % (index, ext, ext))
 
