@@ -141,6 +141,11 @@ class Image:
         raw = self.data[i + (x0 - self.ox) * 3:i + (x1 - self.ox) * 3]
         return [tuple(raw[k:k + 3]) for k in range(0, len(raw), 3)]
 
+    def count(self, match, region):
+        """How many pixels inside `region` satisfy `match(rgb)`."""
+        x0, y0, x1, y1 = region
+        return sum(1 for y in range(y0, y1) for p in self.row(y, x0, x1) if match(p))
+
     def snapped(self, colours, tolerance=40):
         """A copy in which every pixel near one of `colours` becomes that
         colour exactly (for pictures that went through lossy steps)."""
@@ -719,6 +724,17 @@ class Session:
             self.activate(self.main)
         dialog = self.wait_window_after(lambda: self.key(*keys), title)
         self.type(path)
+        # The name box's completion list may swallow keys on a busy machine:
+        # the whole name must be seen in the box, else it is typed again.
+        rect = self.window_rect(dialog)
+        for _ in range(2):
+            try:
+                wait_until(lambda: self.find_text(rect, path), 3, "the typed name in the dialog", interval=0.3)
+                break
+            except AssertionError:
+                self.key("Escape") if self.popups() else None
+                self.key("ctrl+a")
+                self.type(path)
         if file_type > 1:
             self.key("Tab", *["Down"] * (file_type - 1))
         self.key("Return")
