@@ -40,14 +40,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # the journey goes on and then ends as skipped; remove an id when its fix
 # lands.
 KNOWN_FAULTS = {
-    "issue 18 point 1",     # a name that is not UTF-8 reaches the wrong file
-    "issue 18 point 2",     # the trash record's Path is not escaped
-    "issue 18 point 6",     # a failed save says nothing
-    "issue 18 point 7",     # a failed Open leaves the old picture on screen
+    "issue 18 point 6",     # a failed save says nothing (checked only where permissions bind, not as root)
     "issue 19 point 5",     # Escape dead after a click on the floating toolbar
-    "issue 19 point 6",     # keys of disabled commands still act (Page Down scrolls)
     "issue 19 point 11",    # the frame sometimes ends unmaximized under the window manager
-    "issue 23 point 3",     # the keys and mouse people expect
     "issue 25 point 1 (start-up)",  # a Wayland protocol error sometimes met at start-up
 }
 
