@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF)."));
+    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF, PNG, WebP)."));
     parser.process(app);
     if (qEnvironmentVariableIsSet("KORVEX_NO_ANIMATION"))
         CMainFrame::SetAnimationsEnabled(false);
