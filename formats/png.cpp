@@ -210,7 +210,8 @@ bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orient
     const std::size_t scratchBytes = interlaced ? imageBytes : d.rowLength;
     if (scratchBytes > 0x7FFFFFFFu)
         return false;
-    std::unique_ptr<BYTE[]> scratch(new (std::nothrow) BYTE[scratchBytes]);
+    // Zeroed: passes of packed pixels are ORed into their rows.
+    std::unique_ptr<BYTE[]> scratch(new (std::nothrow) BYTE[scratchBytes]());
     if (!scratch)
         return false;
     for (;;) {
