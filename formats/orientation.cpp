@@ -146,3 +146,12 @@ int OrientPicture(CPicture& picture, int orientation)
     OrientPixels(old.get(), stride, w, h, depth, orientation, picture.GetBits(), picture.GetRowBytes());
     return 1;
 }
+
+int UprightOrRefused(CPicture& picture, bool decoded, int orientation)
+{
+    if (!decoded) {
+        picture.Clear();
+        return 0;
+    }
+    return OrientPicture(picture, orientation);
+}

@@ -30,3 +30,6 @@ class CPicture;
 // table, 24 or 32 bits) upright: a new section of the upright size replaces
 // the old one. Nonzero on success; 0 leaves the picture empty.
 int OrientPicture(CPicture& picture, int orientation);
+// The end of a reader: a decoded picture turned upright (nonzero), or a
+// refused one emptied (0).
+int UprightOrRefused(CPicture& picture, bool decoded, int orientation);

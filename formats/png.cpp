@@ -253,11 +253,8 @@ bool IsGreyRamp(const RGBQUAD* table, int bitCount)
 int CPicture::ReadPng(const BYTE* data, std::size_t length)
 {
     int orientation = 1;
-    if (!Decode(*this, data, length, &orientation)) {
-        Clear();
-        return 0;
-    }
-    return OrientPicture(*this, orientation);
+    const bool decoded = Decode(*this, data, length, &orientation);
+    return UprightOrRefused(*this, decoded, orientation);
 }
 
 int CPicture::WritePng(const std::string& path)

@@ -33,19 +33,26 @@ struct Demux {
     }
 };
 
-// Decodes the frame straight into the picture's rows (bottom-up, so flipped).
-bool DecodeOpaque(CPicture& picture, const WebPData& bits, ProfileToSrgb& profile)
+// Decodes a frame into rows of our own memory.
+bool DecodeInto(const WebPData& bits, WEBP_CSP_MODE mode, BYTE* rows, int stride, std::size_t size, bool flip)
 {
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return false;
-    config.output.colorspace = MODE_BGR;
+    config.output.colorspace = mode;
     config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = picture.GetBits();
-    config.output.u.RGBA.stride = picture.GetRowBytes();
-    config.output.u.RGBA.size = std::size_t(picture.GetImageSize());
-    config.options.flip = 1;
-    if (WebPDecode(bits.bytes, bits.size, &config) != VP8_STATUS_OK)
+    config.output.u.RGBA.rgba = rows;
+    config.output.u.RGBA.stride = stride;
+    config.output.u.RGBA.size = size;
+    config.options.flip = flip ? 1 : 0;
+    return WebPDecode(bits.bytes, bits.size, &config) == VP8_STATUS_OK;
+}
+
+// Decodes the frame straight into the picture's rows (bottom-up, so flipped).
+bool DecodeOpaque(CPicture& picture, const WebPData& bits, ProfileToSrgb& profile)
+{
+    if (!DecodeInto(bits, MODE_BGR, picture.GetBits(), picture.GetRowBytes(), std::size_t(picture.GetImageSize()),
+                    true))
         return false;
     for (int y = 0; y < picture.GetHeight(); ++y)
         profile.Convert(picture.GetRow(y), std::size_t(picture.GetWidth()), PixelOrder::Bgr);
@@ -64,15 +71,7 @@ bool DecodeOver(CPicture& picture, const WebPIterator& frame, ProfileToSrgb& pro
     std::unique_ptr<BYTE[]> bgra(new (std::nothrow) BYTE[std::size_t(bytes)]);
     if (!bgra)
         return false;
-    WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config))
-        return false;
-    config.output.colorspace = MODE_BGRA;
-    config.output.is_external_memory = 1;
-    config.output.u.RGBA.rgba = bgra.get();
-    config.output.u.RGBA.stride = fw * 4;
-    config.output.u.RGBA.size = std::size_t(bytes);
-    if (WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) != VP8_STATUS_OK)
+    if (!DecodeInto(frame.fragment, MODE_BGRA, bgra.get(), fw * 4, std::size_t(bytes), false))
         return false;
     profile.Convert(bgra.get(), std::size_t(fw) * std::size_t(fh), PixelOrder::Bgra);
     const DWORD background = AlphaBackground();
@@ -124,9 +123,6 @@ bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orient
 int CPicture::ReadWebp(const BYTE* data, std::size_t length)
 {
     int orientation = 1;
-    if (!Decode(*this, data, length, &orientation)) {
-        Clear();
-        return 0;
-    }
-    return OrientPicture(*this, orientation);
+    const bool decoded = Decode(*this, data, length, &orientation);
+    return UprightOrRefused(*this, decoded, orientation);
 }
