@@ -335,7 +335,8 @@ TEST(FileCommands, DialogTypeFoundInEveryForm)
     EXPECT_EQ(FilterIndexOf(types, QStringLiteral("*.pcx")), 5);
     EXPECT_EQ(FilterIndexOf(types, QStringLiteral("所有文件(*.*)")), 1);
     EXPECT_EQ(FilterIndexOf(CKorvexView::OpenFilters(), QStringLiteral("(*.jpg *.jpeg)")), 5);
-    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("PNG(*.png)")), 0);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("PNG(*.png)")), 7);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("WebP(*.webp)")), 0); // read, not written
 }
 
 TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
