@@ -36,13 +36,14 @@ def run(s):
     s.wait_picture(wid, RED)
 
     # The dialog's own title is Qt's text, translated; it opens in the
-    # picture's folder, so the bare name lands there. Tab reaches the type.
+    # picture's folder, so the bare name lands there. Tab reaches the type;
+    # GIF is the one before the last (PNG).
     s.key("ctrl+s")
     dialog = s.wait_window("^另存为$")
     focus(s, dialog)
     s.wait_stable((0, 0, 1920, 1080), timeout=10)
     s.type("pic2")
-    s.key("Tab", "End", "Return")
+    s.key("Tab", "End", "Up", "Return")
     s.wait_file(folder + "/pic2.gif")
     with open(folder + "/pic2.gif", "rb") as f:
         k.check(f.read(6) == b"GIF87a", "pic2.gif is not a GIF")
