@@ -3,6 +3,7 @@
 #include "KorvexApp.h"
 #include "KorvexDoc.h"
 #include "MainFrame.h"
+#include "formats/colourprofile.h"
 #include "formats/messages.h"
 #include "formats/save.h"
 #include "platform/folder.h"
@@ -70,6 +71,8 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     SetScrollSizes(100, 100);
+    // Transparent pixels are shown over what surrounds the picture.
+    SetAlphaBackground(palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
 
     // File New is never available: the one document lives for the whole run.
     OnUpdate(res::ID_FILE_NEW, [](CCmdUI& ui) { ui.Enable(false); });
@@ -262,12 +265,14 @@ bool CKorvexView::OpenPath(const std::string& path)
 QVector<FileFilter> CKorvexView::OpenFilters()
 {
     return {
-        {QStringLiteral("所有文件(*.*)"), QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif")},
+        {QStringLiteral("所有文件(*.*)"), QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif;*.png;*.webp")},
         {QStringLiteral("BMP(*.bmp)"), QStringLiteral("*.bmp")},
         {QStringLiteral("TGA(*.tga)"), QStringLiteral("*.tga")},
         {QStringLiteral("PCX(*.pcx)"), QStringLiteral("*.pcx")},
         {QStringLiteral("JPEG(*.jpg,*.jpeg)"), QStringLiteral("*.jpg;*.jpeg")},
         {QStringLiteral("GIF(*.gif)"), QStringLiteral("*.gif")},
+        {QStringLiteral("PNG(*.png)"), QStringLiteral("*.png")},
+        {QStringLiteral("WebP(*.webp)"), QStringLiteral("*.webp")},
     };
 }
 
@@ -281,12 +286,13 @@ struct SaveType {
     PictureFormat format;
 };
 constexpr SaveType kSaveTypes[] = {
-    {"所有文件(*.*)", "*.bmp;*.tga;*.jpg;*.pcx;*.gif", PictureFormat::Unknown},
+    {"所有文件(*.*)", "*.bmp;*.tga;*.jpg;*.pcx;*.gif;*.png", PictureFormat::Unknown},
     {"BMP(*.bmp)", "*.bmp", PictureFormat::Bmp},
     {"TGA(*.tga)", "*.tga", PictureFormat::Tga},
     {"JPEG(*.jpg)", "*.jpg", PictureFormat::Jpeg},
     {"PCX(*.pcx)", "*.pcx", PictureFormat::Pcx},
     {"GIF(*.gif)", "*.gif", PictureFormat::Gif},
+    {"PNG(*.png)", "*.png", PictureFormat::Png},
 };
 
 } // namespace
@@ -333,7 +339,7 @@ void CKorvexView::OnFileSaveAs()
             path += ext;
     } else {
         format = FormatFromPath(path);
-        if (format == PictureFormat::Unknown) {
+        if (!CanSave(format)) {
             format = PictureFormat::Bmp;
             path += ".bmp";
         }

@@ -70,7 +70,7 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF)."));
+    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF, PNG, WebP)."));
     parser.process(app);
     // A native Wayland client can neither place its window nor fade it:
     // no window animations there.

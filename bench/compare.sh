@@ -16,7 +16,7 @@ RUNS=${RUNS:-5}
 
 missing=""
 for tool in cp cc python3 djpeg cjpeg bmptoppm ppmtobmp tgatoppm ppmtotga pcxtoppm ppmtopcx giftopnm pamtogif \
-  jpegtopnm bmptopnm ppmtopgm pamthreshold pamtopnm pamflip gifsicle vips compare feh eog gwenview xdotool Xvfb xdpyinfo import; do
+  jpegtopnm bmptopnm ppmtopgm pamthreshold pamtopnm pamflip gifsicle vips pngtopnm pnmtopng cwebp dwebp compare feh eog gwenview xdotool Xvfb xdpyinfo import; do
   command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 [ -x /usr/bin/convert ] || missing="$missing convert(ImageMagick)"
@@ -68,6 +68,9 @@ cjpeg -quality 90 -outfile "$W/photo90.jpg" "$W/photo.bmp"
 # Inputs that ours could not write come from a peer, so the peers' rows stand.
 [ -s "$W/photo.jpg" ] || cjpeg -quality 75 -baseline -outfile "$W/photo.jpg" "$W/photo.bmp"
 [ -s "$W/photo.gif" ] || imagemagick "$W/photo.bmp" -colors 256 "$W/photo.gif"
+# PNG and WebP as their own tools write them.
+pnmtopng "$W/photo.ppm" >"$W/photo.png" 2>/dev/null
+cwebp -quiet -q 80 "$W/photo.ppm" -o "$W/photo.webp"
 "$GEN" --eight 1920 1080 "$W/eight.bmp"
 "$KC" "$W/eight.bmp" "$W/eight.gif" 2>/dev/null || imagemagick "$W/eight.bmp" "$W/eight.gif"
 bmptoppm "$W/eight.bmp" >"$W/eight.ppm" 2>/dev/null
@@ -139,6 +142,11 @@ row dec-gif8 "decode GIF 1920x1080" "$o" "vips copy" "$(median_ms "$RUNS" vips c
 if [ "$HAVE_GIFLIB" = 1 ]; then
   row dec-gif8 "decode GIF 1920x1080" "$o" "gif2rgb (giflib)" "$(median_ms "$RUNS" gif2rgb -1 -o "$W/p.rgb" "$W/eight.gif")" "raw RGB out"
 fi
+o=$(median_ms "$RUNS" "$KC" "$W/photo.png" "$W/o.bmp")
+row dec-png "decode PNG 24-bit $BIG" "$o" "$IM" "$(im "$W/photo.png" "$W/p.bmp")" "file by pnmtopng"
+row dec-png "decode PNG 24-bit $BIG" "$o" pngtopnm "$(to "$W/p.ppm" pngtopnm "$W/photo.png")" "file by pnmtopng"
+o=$(median_ms "$RUNS" "$KC" "$W/photo.webp" "$W/o.bmp")
+row dec-webp "decode WebP q80 $BIG" "$o" "dwebp -bmp" "$(median_ms "$RUNS" dwebp "$W/photo.webp" -bmp -o "$W/p.bmp")" "file by cwebp"
 o=$(median_ms "$RUNS" "$KC" "$W/eight.bmp" "$W/o.bmp")
 row dec-bmp8 "decode BMP 8-bit 1920x1080" "$o" "$IM" "$(im "$W/eight.bmp" "$W/p.bmp")"
 row dec-bmp8 "decode BMP 8-bit 1920x1080" "$o" bmptoppm "$(to "$W/p.ppm" bmptoppm "$W/eight.bmp")"
@@ -155,6 +163,9 @@ o=$(median_ms "$RUNS" "$KC" "$W/photo.bmp" "$W/o.jpg")
 row enc-jpg "write JPEG q75 from BMP $BIG" "$o" "cjpeg -quality 75 -baseline" \
   "$(median_ms "$RUNS" cjpeg -quality 75 -baseline -outfile "$W/p.jpg" "$W/photo.bmp")"
 row enc-jpg "write JPEG q75 from BMP $BIG" "$o" "$IM" "$(im "$W/photo.bmp" -quality 75 "$W/p.jpg")"
+o=$(median_ms "$RUNS" "$KC" "$W/photo.bmp" "$W/o.png")
+row enc-png "write PNG from BMP $BIG" "$o" "$IM" "$(im "$W/photo.bmp" "$W/p.png")" "sizes: ours $(($(wc -c <"$W/o.png") / 1000)) kB, IM $(($(wc -c <"$W/p.png") / 1000)) kB"
+row enc-png "write PNG from BMP $BIG" "$o" pnmtopng "$(to "$W/p.png" pnmtopng "$W/photo.ppm")" "peer reads PPM; $(($(wc -c <"$W/p.png") / 1000)) kB"
 o=$(median_ms "$RUNS" "$KC" "$W/eight.bmp" "$W/o8.gif")
 row enc-gif8 "write GIF from 8-bit BMP 1920x1080" "$o" "$IM" "$(im "$W/eight.bmp" "$W/p8.gif")" "no quantizing"
 row enc-gif8 "write GIF from 8-bit BMP 1920x1080" "$o" pamtogif "$(to "$W/p8.gif" pamtogif "$W/eight.ppm")" "peer reads PPM"
@@ -299,6 +310,8 @@ goal() { # TEXT VALUE BOUND
 fastest() { awk -F'\t' -v k="$1" '$1 == k && $4 ~ /^[0-9.]+$/ { if (m == "" || $4 + 0 < m + 0) m = $4 } END { print (m == "" ? "nan" : m) }' "$RESULTS"; }
 goal "--info on a BMP within 2x cp" "$(ratio "$(ours info)" "$(peer info cp)")" 2
 goal "JPEG decode within 1.2x djpeg" "$(ratio "$(ours dec-jpg)" "$(peer dec-jpg "djpeg -bmp")")" 1.2
+goal "PNG decode no slower than the fastest peer" "$(ratio "$(ours dec-png)" "$(fastest dec-png)")" 1
+goal "WebP decode no slower than dwebp" "$(ratio "$(ours dec-webp)" "$(peer dec-webp "dwebp -bmp")")" 1
 goal "GIF decode at most 0.6x the fastest peer" "$(ratio "$(ours dec-gif)" "$(fastest dec-gif)")" 0.6
 goal "quantize + write GIF at most 0.25x the fastest peer" "$(ratio "$(ours quant)" "$(fastest quant)")" 0.25
 goal "quantize + write GIF at most 0.25x ImageMagick" "$(ratio "$(ours quant)" "$(peer quant "convert -colors 256")")" 0.25

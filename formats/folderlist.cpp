@@ -12,7 +12,7 @@ bool IsPictureFileName(const std::string& name)
     if (dot == std::string::npos)
         return false;
     const char* ext = name.c_str() + dot;
-    for (const char* known : {".bmp", ".tga", ".pcx", ".jpg", ".jpeg", ".gif"})
+    for (const char* known : {".bmp", ".tga", ".pcx", ".jpg", ".jpeg", ".gif", ".png", ".webp"})
         if (!strcasecmp(ext, known))
             return true;
     return false;

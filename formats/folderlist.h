@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// The six extensions pictures are recognised by (any case).
+// The extensions pictures are recognised by (any case).
 bool IsPictureFileName(const std::string& name);
 
 // Lists the picture files of the folder that `path` lies in, in the folder's

@@ -1,6 +1,7 @@
 #include "formats/jpegfile.h"
 
 #include "formats/codecs.h"
+#include "formats/jpegmeta.h"
 #include "formats/messages.h"
 #include "formats/packrows.h"
 #include "formats/safefile.h"
@@ -87,6 +88,7 @@ struct ReadJob {
     int width;
     int height;
     JobStatus status;
+    JpegMetadata meta; // DibBlock: orientation and colour profile
 };
 
 BYTE* RowAt(const ReadJob* job, JDIMENSION y)
@@ -267,7 +269,11 @@ void DecodeJob(ReadJob* job)
     info->src = &job->source;
     job->progress.progress_monitor = JpegReadProgress;
     info->progress = &job->progress;
+    if (job->target == Target::DibBlock)
+        KeepMetadataMarkers(info);
     jpeg_read_header(info, TRUE);
+    if (job->target == Target::DibBlock)
+        CaptureMetadata(info, &job->meta);
     // The scans of a multi-scan file are read in here rather than by the
     // library, which would walk every row of every scan even once the data
     // has ended: reading stops there.
@@ -577,8 +583,12 @@ int JpegFile::Load(const std::string& path)
     ReadJob* job = RunDecode(path, Target::DibBlock, &m_strError);
     if (!job)
         return 0;
-    HGLOBAL block = job->block;
+    HGLOBAL block = ApplyMetadata(job->block, job->meta);
     delete job;
+    if (!block) {
+        m_strError = "JpegFile :\nOut of memory";
+        return 0;
+    }
     return ReplaceDib(&m_pDib, block);
 }
 

@@ -12,6 +12,9 @@
 
 #include <strings.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include <memory>
 #include <new>
 #include <vector>
@@ -40,7 +43,34 @@ PictureFormat FormatFromPath(const std::string& path)
         return PictureFormat::Pcx;
     if (!strcasecmp(e, ".tga"))
         return PictureFormat::Tga;
+    if (!strcasecmp(e, ".png"))
+        return PictureFormat::Png;
+    if (!strcasecmp(e, ".webp"))
+        return PictureFormat::Webp;
     return PictureFormat::Unknown;
+}
+
+PictureFormat FormatFromSignature(const unsigned char* data, std::size_t length)
+{
+    auto starts = [&](std::size_t at, const char* text, std::size_t n) {
+        return length >= at + n && std::memcmp(data + at, text, n) == 0;
+    };
+    if (starts(0, "\x89PNG\r\n\x1a\n", 8))
+        return PictureFormat::Png;
+    if (starts(0, "\xFF\xD8\xFF", 3))
+        return PictureFormat::Jpeg;
+    if (starts(0, "GIF87a", 6) || starts(0, "GIF89a", 6))
+        return PictureFormat::Gif;
+    if (starts(0, "RIFF", 4) && starts(8, "WEBP", 4))
+        return PictureFormat::Webp;
+    if (starts(0, "BM", 2))
+        return PictureFormat::Bmp;
+    return PictureFormat::Unknown;
+}
+
+bool CanSave(PictureFormat format)
+{
+    return format != PictureFormat::Unknown && format != PictureFormat::Webp;
 }
 
 const char* FormatExtension(PictureFormat format)
@@ -51,14 +81,30 @@ const char* FormatExtension(PictureFormat format)
     case PictureFormat::Gif: return ".gif";
     case PictureFormat::Pcx: return ".pcx";
     case PictureFormat::Tga: return ".tga";
+    case PictureFormat::Png: return ".png";
+    case PictureFormat::Webp: return ".webp";
     case PictureFormat::Unknown: break;
     }
     return "";
 }
 
-int CPicture::LoadFile(const std::string& path, int orientation, int depthCheck)
+namespace {
+
+PictureFormat SniffFile(const std::string& path)
 {
-    const PictureFormat format = FormatFromPath(path);
+    unsigned char head[12];
+    std::size_t got = 0;
+    if (std::FILE* f = OpenFile(path, "rb")) {
+        got = std::fread(head, 1, sizeof head, f);
+        std::fclose(f);
+    }
+    return FormatFromSignature(head, got);
+}
+
+} // namespace
+
+int CPicture::LoadAs(PictureFormat format, const std::string& path, int orientation, int depthCheck)
+{
     if (format == PictureFormat::Jpeg || format == PictureFormat::Gif) {
         m_bFromCodec = 1;
         const bool jpeg = format == PictureFormat::Jpeg;
@@ -87,8 +133,47 @@ int CPicture::LoadFile(const std::string& path, int orientation, int depthCheck)
     case PictureFormat::Bmp: return ReadBmp(file.Data(), file.Size(), orientation, depthCheck);
     case PictureFormat::Tga: return ReadTga(file.Data(), file.Size(), orientation);
     case PictureFormat::Pcx: return ReadPcx(file.Data(), file.Size(), orientation);
+    case PictureFormat::Png:
+        if (ReadPng(file.Data(), file.Size()))
+            return 1;
+        AfxMessageBox("载入PNG文件时发生错误!");
+        return 0;
+    case PictureFormat::Webp:
+        if (ReadWebp(file.Data(), file.Size()))
+            return 1;
+        AfxMessageBox("载入WebP文件时发生错误!");
+        return 0;
     default: return 0;
     }
+}
+
+int CPicture::LoadFile(const std::string& path, int orientation, int depthCheck)
+{
+    const PictureFormat named = FormatFromPath(path);
+    PictureFormat actual;
+    {
+        // A picture under the wrong name is read by the reader of what it
+        // is, without the first reader's complaints.
+        MessageHold hold;
+        if (LoadAs(named, path, orientation, depthCheck))
+            return 1;
+        actual = SniffFile(path);
+        if (actual == PictureFormat::Unknown || actual == named)
+            return 0;
+        hold.Discard();
+    }
+    // Whatever the refused attempt left behind goes before the second one.
+    if (m_pJpegFile) {
+        DestroyJpegFile(m_pJpegFile);
+        m_pJpegFile = nullptr;
+    }
+    if (m_pGifCodec) {
+        DestroyGifCodec(m_pGifCodec);
+        m_pGifCodec = nullptr;
+    }
+    m_pBits = nullptr; // a codec's pixels went with it; a section's with Clear
+    Clear();
+    return LoadAs(actual, path, orientation, depthCheck);
 }
 
 int CPicture::CreateDib(int width, int height, int bitCount, int orientation)
@@ -212,6 +297,7 @@ int SavePicture(CPicture& picture, const std::string& path, PictureFormat format
     switch (format) {
     case PictureFormat::Bmp: return picture.WriteBmp(path);
     case PictureFormat::Tga: return picture.WriteTga(path);
+    case PictureFormat::Png: return picture.WritePng(path);
     case PictureFormat::Jpeg: return SavePictureJpeg(picture, path);
     case PictureFormat::Gif: return SavePictureGif(picture, path);
     case PictureFormat::Pcx: {
@@ -222,6 +308,7 @@ int SavePicture(CPicture& picture, const std::string& path, PictureFormat format
         delete dib;
         return result;
     }
+    case PictureFormat::Webp:
     case PictureFormat::Unknown: break;
     }
     return 0;

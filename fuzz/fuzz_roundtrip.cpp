@@ -1,5 +1,5 @@
-// Loads any input under each of the five extensions and saves whatever
-// loaded in all five formats, then reads the BMP, TGA and PCX back.
+// Loads any input under each extension and saves whatever loaded in every
+// format that can be written, then reads the BMP, TGA, PCX and PNG back.
 #include "formats/save.h"
 #include "fuzz_common.h"
 #include "picture/picture.h"
@@ -12,8 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Keep the writers' work small: a huge picture proves nothing more.
     if (size > 64 * 1024)
         return 0;
-    static const PictureFormat kFormats[] = {PictureFormat::Bmp, PictureFormat::Tga, PictureFormat::Pcx,
-                                             PictureFormat::Jpeg, PictureFormat::Gif};
+    static const PictureFormat kFormats[] = {PictureFormat::Bmp, PictureFormat::Tga,  PictureFormat::Pcx,
+                                             PictureFormat::Jpeg, PictureFormat::Gif, PictureFormat::Png,
+                                             PictureFormat::Webp};
     for (PictureFormat in : kFormats) {
         const std::string source = WriteScratch((std::string("in") + FormatExtension(in)).c_str(), data, size);
         CPicture picture;
@@ -23,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (std::int64_t(picture.GetWidth()) * picture.GetHeight() > 1 << 20)
             continue;
         for (PictureFormat out : kFormats) {
+            if (!CanSave(out))
+                continue;
             const std::string target = ScratchDir() + "/out" + FormatExtension(out);
             if (SavePicture(picture, target, out) && out != PictureFormat::Jpeg && out != PictureFormat::Gif) {
                 CPicture back;

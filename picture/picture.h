@@ -12,6 +12,7 @@
 class JpegFile;
 class GifCodec;
 class CDib;
+enum class PictureFormat;
 
 class CPicture {
 public:
@@ -54,6 +55,8 @@ public:
 
     // Loading and saving by extension.
     int LoadFile(const std::string& path, int orientation, int depthCheck);
+    // One reader, chosen by `format`, with its messages.
+    int LoadAs(PictureFormat format, const std::string& path, int orientation, int depthCheck);
     int CreateDib(int width, int height, int bitCount, int orientation);
     int CreateDibChecked(int width, int height, int bitCount);
     void AdoptCodecDib(CDib* dib);
@@ -65,6 +68,9 @@ public:
     int WritePcx(const std::string& path, CDib* dib);
     int ReadTga(const BYTE* data, std::size_t length, int orientation);
     int WriteTga(const std::string& path);
+    int ReadPng(const BYTE* data, std::size_t length);
+    int WritePng(const std::string& path);
+    int ReadWebp(const BYTE* data, std::size_t length);
 
     int CopyToDib(CDib** out) const;
     int RotateClockwise();

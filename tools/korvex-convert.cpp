@@ -20,8 +20,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: korvex-convert [--rotate N] IN OUT\n"
                  "       korvex-convert --info IN\n"
-                 "Reads BMP, TGA, PCX, JPEG and GIF; writes by OUT's extension\n"
-                 "(.bmp .tga .pcx .jpg .jpeg .gif). --rotate turns the picture\n"
+                 "Reads BMP, TGA, PCX, JPEG, GIF, PNG and WebP; writes by OUT's\n"
+                 "extension (.bmp .tga .pcx .jpg .jpeg .gif .png). --rotate turns the picture\n"
                  "N degrees clockwise first; N is 90, 180 or 270.\n");
     return 2;
 }
@@ -72,8 +72,8 @@ int main(int argc, char** argv)
     const std::string in = argv[1];
     const std::string out = argv[2];
     const PictureFormat format = FormatFromPath(out);
-    if (format == PictureFormat::Unknown) {
-        std::fprintf(stderr, "korvex-convert: %s: unknown output type (use .bmp .tga .pcx .jpg .gif)\n",
+    if (!CanSave(format)) {
+        std::fprintf(stderr, "korvex-convert: %s: unknown output type (use .bmp .tga .pcx .jpg .gif .png)\n",
                      out.c_str());
         return 2;
     }

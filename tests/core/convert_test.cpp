@@ -52,7 +52,7 @@ TEST(Convert, RefusalsAndBadArguments)
     EXPECT_NE(r.err.find("bfh.bfType != 'MB'"), std::string::npos);
     EXPECT_EQ(dir.Names().size(), 1u); // nothing written
 
-    EXPECT_EQ(Convert(dir.File("bad.bmp") + " " + dir.File("out.png")).status, 2);
+    EXPECT_EQ(Convert(dir.File("bad.bmp") + " " + dir.File("out.webp")).status, 2);
     EXPECT_EQ(Convert("").status, 2);
     EXPECT_EQ(Convert("a b c").status, 2);
     EXPECT_EQ(Convert(dir.File("missing.bmp") + " " + dir.File("o.bmp")).status, 1);

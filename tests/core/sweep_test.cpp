@@ -1,7 +1,7 @@
 // Every reader against truncations of valid files at every length and
 // single-byte corruptions of every header byte: each input either loads a
 // consistent picture or is refused with the reader's own message (BMP,
-// JPEG, GIF) or silently (TGA, PCX). Each input is an exact-size heap copy,
+// JPEG, GIF, PNG, WebP) or silently (TGA, PCX). Each input is an exact-size heap copy,
 // so a read past its end is caught by the sanitizer build.
 #include "picture/picture.h"
 #include "test_util.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-enum class Reader { Bmp, Tga, Pcx, Jpeg, Gif };
+enum class Reader { Bmp, Tga, Pcx, Jpeg, Gif, Png, Webp };
 
 struct Case {
     const char* folder;
@@ -29,6 +29,8 @@ const Case kCases[] = {
     {"pcx", Reader::Pcx, 128, nullptr},
     {"gif", Reader::Gif, 13, "载入GIF文件时发生错误!"},
     {"jpeg", Reader::Jpeg, 24, "载入JPEG文件时发生错误!"},
+    {"png", Reader::Png, 33, "载入PNG文件时发生错误!"},
+    {"webp", Reader::Webp, 30, "载入WebP文件时发生错误!"},
 };
 
 // Runs one input and checks the outcome; returns a description of what was
@@ -45,8 +47,13 @@ std::string Check(const Case& c, const Bytes& input, const TempDir& dir)
     case Reader::Tga: result = picture.ReadTga(copy.get(), input.size(), 1); break;
     case Reader::Pcx: result = picture.ReadPcx(copy.get(), input.size(), 1); break;
     case Reader::Jpeg:
-    case Reader::Gif: {
-        const std::string path = dir.File(c.reader == Reader::Gif ? "x.gif" : "x.jpg");
+    case Reader::Gif:
+    case Reader::Png:
+    case Reader::Webp: {
+        // Through LoadFile, which adds the message (and may try the reader
+        // of what a damaged header now looks like).
+        const char* names[] = {"x.jpg", "x.gif", "x.png", "x.webp"};
+        const std::string path = dir.File(names[int(c.reader) - int(Reader::Jpeg)]);
         WriteFileBytes(path, input);
         result = picture.LoadFile(path, 1, 0);
         break;

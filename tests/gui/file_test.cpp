@@ -110,9 +110,9 @@ TEST(FileCommands, OpenUsesTheFilterListAndMakesTheFolderTheList)
     fake.dialogOk = false; // cancelled: nothing happens
     ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_FILE_OPEN));
     EXPECT_EQ(fake.initialFilter, 1);
-    ASSERT_EQ(fake.filters.size(), 6);
+    ASSERT_EQ(fake.filters.size(), 8);
     EXPECT_EQ(fake.filters[0].description, QStringLiteral("所有文件(*.*)"));
-    EXPECT_EQ(fake.filters[0].patterns, QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif"));
+    EXPECT_EQ(fake.filters[0].patterns, QStringLiteral("*.bmp;*.tga;*.pcx;*.jpg;*.jpeg;*.gif;*.png;*.webp"));
     EXPECT_EQ(fake.filters[4].description, QStringLiteral("JPEG(*.jpg,*.jpeg)"));
     EXPECT_EQ(fake.filters[4].patterns, QStringLiteral("*.jpg;*.jpeg"));
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("无标题 - Tobble"));
@@ -335,7 +335,8 @@ TEST(FileCommands, DialogTypeFoundInEveryForm)
     EXPECT_EQ(FilterIndexOf(types, QStringLiteral("*.pcx")), 5);
     EXPECT_EQ(FilterIndexOf(types, QStringLiteral("所有文件(*.*)")), 1);
     EXPECT_EQ(FilterIndexOf(CKorvexView::OpenFilters(), QStringLiteral("(*.jpg *.jpeg)")), 5);
-    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("PNG(*.png)")), 0);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("PNG(*.png)")), 7);
+    EXPECT_EQ(FilterIndexOf(types, QStringLiteral("WebP(*.webp)")), 0); // read, not written
 }
 
 TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
@@ -362,8 +363,10 @@ TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
     EXPECT_TRUE(startsWith(out.File("photo.bmp"), "BM"));
     save(2, out.File("twice.BMP")); // already ends with the type's extension
     EXPECT_TRUE(startsWith(out.File("twice.BMP"), "BM"));
-    save(1, out.File("photo.png"));
-    EXPECT_TRUE(startsWith(out.File("photo.png.bmp"), "BM"));
+    save(1, out.File("photo.webp")); // read, but not written
+    EXPECT_TRUE(startsWith(out.File("photo.webp.bmp"), "BM"));
+    save(7, out.File("photo"));
+    EXPECT_TRUE(startsWith(out.File("photo.png"), "\x89P"));
     save(1, out.File("plain"));
     EXPECT_TRUE(startsWith(out.File("plain.bmp"), "BM"));
     save(1, out.File("photo.JPEG"));
@@ -376,8 +379,8 @@ TEST(FileCommands, SaveNamesTheFileByTypeOrExtension)
     const Bytes tga = ReadFileBytes(out.File("with.dot/photo.tga"));
     ASSERT_GE(tga.size(), 18u);
     EXPECT_EQ(std::string(tga.end() - 18, tga.end() - 2), "TRUEVISION-XFILE");
-    EXPECT_EQ(Sorted(out.Names()), (std::vector<std::string>{"photo.JPEG", "photo.bmp", "photo.png.bmp", "plain.bmp",
-                                                             "twice.BMP", "with.dot"}));
+    EXPECT_EQ(Sorted(out.Names()), (std::vector<std::string>{"photo.JPEG", "photo.bmp", "photo.png", "photo.webp.bmp",
+                                                             "plain.bmp", "twice.BMP", "with.dot"}));
     EXPECT_EQ(Sorted(std::vector<std::string>{"photo.PCX", "photo.gif", "photo.tga"}), [&] {
         std::vector<std::string> names;
         for (auto& e : std::filesystem::directory_iterator(out.File("with.dot")))

@@ -1,4 +1,4 @@
-"""Save As through the real dialog: each of the five types with a bare name,
+"""Save As through the real dialog: each of the six types with a bare name,
 a typed extension, the overwrite question, and a folder nobody may write."""
 import os
 
@@ -6,7 +6,7 @@ import korvex_e2e as k
 
 GREEN = (0, 200, 0)
 TYPES = {2: (".bmp", b"BM"), 3: (".tga", None), 4: (".jpg", b"\xff\xd8\xff"), 5: (".pcx", b"\x0a"),
-         6: (".gif", b"GIF8")}
+         6: (".gif", b"GIF8"), 7: (".png", b"\x89PNG")}
 
 
 def is_format(path, ext):

@@ -1,0 +1,189 @@
+// Photos stand upright whatever their EXIF orientation, embedded colour
+// profiles are converted to sRGB as lcms's ImageMagick client converts them,
+// and a picture under another format's extension loads without a word.
+#include "formats/save.h"
+#include "peer_image.h"
+
+#include <gtest/gtest.h>
+#include <lcms2.h>
+
+#include <filesystem>
+
+namespace {
+
+// An "F" of 8-pixel blocks, 3 wide and 5 high: black on white.
+const char* const kF[] = {"###", "#..", "##.", "#..", "#.."};
+
+std::string WriteF(const TempDir& dir)
+{
+    std::string pgm = "P2 24 40 255\n";
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 24; ++x)
+            pgm += kF[y / 8][x / 8] == '#' ? "0 " : "255 ";
+    const std::string path = dir.File("f.pgm");
+    WriteFileBytes(path, Bytes(pgm.begin(), pgm.end()));
+    return path;
+}
+
+// A big-endian TIFF block holding only the orientation tag.
+Bytes OrientationTiff(int orientation)
+{
+    return {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, BYTE(orientation), 0, 0, 0, 0, 0, 0};
+}
+
+// The JPEG with an APP1 "Exif" segment after its JFIF segment.
+Bytes WithExifSegment(Bytes jpeg, int orientation)
+{
+    Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+    const Bytes tiff = OrientationTiff(orientation);
+    segment.insert(segment.end(), tiff.begin(), tiff.end());
+    segment[3] = BYTE(segment.size() - 2);
+    std::size_t at = 2;
+    if (jpeg[2] == 0xFF && jpeg[3] == 0xE0)
+        at += 2 + (std::size_t(jpeg[4]) << 8 | jpeg[5]);
+    jpeg.insert(jpeg.begin() + std::ptrdiff_t(at), segment.begin(), segment.end());
+    return jpeg;
+}
+
+std::uint32_t Crc32(const Bytes& b, std::size_t from)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = from; i < b.size(); ++i) {
+        crc ^= b[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// The PNG with an eXIf chunk right after IHDR.
+Bytes WithExifChunk(Bytes png, int orientation)
+{
+    const Bytes tiff = OrientationTiff(orientation);
+    Bytes chunk = {0, 0, 0, BYTE(tiff.size()), 'e', 'X', 'I', 'f'};
+    chunk.insert(chunk.end(), tiff.begin(), tiff.end());
+    const std::uint32_t crc = Crc32(chunk, 4);
+    for (int i = 3; i >= 0; --i)
+        chunk.push_back(BYTE(crc >> (8 * i)));
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+    return png;
+}
+
+void ExpectUprightF(const CPicture& picture, const std::string& what)
+{
+    ASSERT_EQ(picture.GetWidth(), 24) << what;
+    ASSERT_EQ(picture.GetHeight(), 40) << what;
+    for (int by = 0; by < 5; ++by)
+        for (int bx = 0; bx < 3; ++bx) {
+            const int value = PixelRgb(picture, bx * 8 + 4, by * 8 + 4)[1];
+            EXPECT_EQ(value < 128, kF[by][bx] == '#') << what << " block " << bx << "," << by;
+        }
+}
+
+} // namespace
+
+TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
+{
+    if (!HaveTool("convert"))
+        GTEST_SKIP() << "ImageMagick is not installed";
+    TempDir dir;
+    const std::string f = WriteF(dir);
+    // What the camera stored for each orientation: the upright F undone.
+    const char* const stored[] = {"", "-flop", "-rotate 180", "-flip", "-transpose", "-rotate 270", "-transverse",
+                                  "-rotate 90"};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const std::string raw = dir.File("raw.jpg"), path = dir.File("photo.jpg");
+        ASSERT_TRUE(RunTool("convert '" + f + "' " + stored[orientation - 1] + " -strip -quality 100 '" + raw + "'"));
+        WriteFileBytes(path, WithExifSegment(ReadFileBytes(raw), orientation));
+        CPicture picture;
+        ASSERT_EQ(picture.LoadFile(path, 1, 0), 1) << orientation;
+        picture.MarkBitsBorrowed();
+        ExpectUprightF(picture, "JPEG orientation " + std::to_string(orientation));
+    }
+    for (int orientation : {6, 7}) {
+        const std::string raw = dir.File("raw.png"), path = dir.File("photo.png");
+        ASSERT_TRUE(RunTool("convert '" + f + "' " + stored[orientation - 1] + " -strip '" + raw + "'"));
+        WriteFileBytes(path, WithExifChunk(ReadFileBytes(raw), orientation));
+        CPicture picture;
+        ASSERT_EQ(picture.LoadFile(path, 1, 0), 1);
+        picture.MarkBitsBorrowed();
+        ExpectUprightF(picture, "PNG orientation " + std::to_string(orientation));
+    }
+}
+
+TEST(ColourProfile, WideGamutRedConvertsAsImageMagickConvertsIt)
+{
+    if (!HaveTool("convert") || !HaveTool("cwebp"))
+        GTEST_SKIP() << "ImageMagick or cwebp is not installed";
+    TempDir dir;
+    // A wide-gamut profile (ProPhoto primaries, gamma 1.8) and sRGB, as files.
+    const cmsCIExyY d50 = {0.3457, 0.3585, 1.0};
+    const cmsCIExyYTRIPLE primaries = {{0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE wide = cmsCreateRGBProfile(&d50, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    const std::string wideIcc = dir.File("wide.icc"), srgbIcc = dir.File("srgb.icc");
+    ASSERT_TRUE(cmsSaveProfileToFile(wide, wideIcc.c_str()));
+    ASSERT_TRUE(cmsSaveProfileToFile(srgb, srgbIcc.c_str()));
+    cmsCloseProfile(wide);
+    cmsCloseProfile(srgb);
+
+    const std::string jpg = dir.File("red.jpg"), png = dir.File("red.png"), webp = dir.File("red.webp");
+    const std::string make = "convert -size 16x16 xc:'rgb(220,40,40)' -profile '" + srgbIcc + "' -profile '" +
+                             wideIcc + "' ";
+    ASSERT_TRUE(RunTool(make + "-quality 100 '" + jpg + "'"));
+    ASSERT_TRUE(RunTool(make + "'" + png + "'"));
+    ASSERT_TRUE(RunTool("cwebp -lossless -metadata icc '" + png + "' -o '" + webp + "'"));
+    for (const std::string& path : {jpg, png, webp}) {
+        CPicture picture;
+        ASSERT_EQ(picture.LoadFile(path, 1, 0), 1) << path;
+        picture.MarkBitsBorrowed();
+        PeerImage peer;
+        ASSERT_TRUE(ReadPnm("convert '" + path + "' -profile '" + srgbIcc + "' -depth 8 ppm:-", peer)) << path;
+        EXPECT_LE(LargestDifference(picture, peer), 2) << path;
+        const auto red = PixelRgb(picture, 8, 8);
+        // JPEG's rounding in the wide space moves a few levels.
+        EXPECT_NEAR(red[0], 220, 5) << path;
+        EXPECT_NEAR(red[1], 40, 5) << path;
+        EXPECT_NEAR(red[2], 40, 5) << path;
+    }
+}
+
+TEST(WrongExtension, PicturesLoadByWhatTheyAreAndOthersKeepTheirMessages)
+{
+    TempDir dir;
+    CPicture source;
+    ASSERT_EQ(source.CreateDib(5, 3, 24, 1), 1);
+    source.GetRow(0)[0] = 200;
+    const struct {
+        PictureFormat written;
+        const char* named;
+    } cases[] = {{PictureFormat::Png, "a.jpg"}, {PictureFormat::Jpeg, "b.gif"}, {PictureFormat::Gif, "c.bmp"},
+                 {PictureFormat::Bmp, "d.png"}, {PictureFormat::Png, "e.tga"}, {PictureFormat::Jpeg, "f.pcx"}};
+    for (const auto& c : cases) {
+        const std::string right = dir.File(std::string("right") + FormatExtension(c.written));
+        ASSERT_EQ(SavePicture(source, right, c.written), 1);
+        std::filesystem::rename(right, dir.File(c.named));
+        MessageRecorder recorder;
+        CPicture picture;
+        EXPECT_EQ(picture.LoadFile(dir.File(c.named), 1, 0), 1) << c.named;
+        picture.MarkBitsBorrowed();
+        EXPECT_TRUE(recorder.messages.empty()) << c.named << ": " << recorder.messages[0];
+        EXPECT_EQ(picture.GetWidth(), 5) << c.named;
+        picture.ReleaseImage();
+    }
+    // Files that are no picture keep the messages of the reader their name chose.
+    WriteFileBytes(dir.File("text.jpg"), Bytes{'h', 'e', 'l', 'l', 'o'});
+    WriteFileBytes(dir.File("text.png"), Bytes{'h', 'e', 'l', 'l', 'o'});
+    MessageRecorder recorder;
+    CPicture picture;
+    EXPECT_EQ(picture.LoadFile(dir.File("text.jpg"), 1, 0), 0);
+    ASSERT_FALSE(recorder.messages.empty());
+    EXPECT_EQ(recorder.messages.back(), "载入JPEG文件时发生错误!");
+    picture.ReleaseImage();
+    recorder.messages.clear();
+    EXPECT_EQ(picture.LoadFile(dir.File("text.png"), 1, 0), 0);
+    EXPECT_EQ(recorder.messages, std::vector<std::string>{"载入PNG文件时发生错误!"});
+}
