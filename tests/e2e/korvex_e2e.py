@@ -40,7 +40,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # the journey goes on and then ends as skipped; remove an id when its fix
 # lands.
 KNOWN_FAULTS = {
-    "issue 18 point 6",     # a failed save says nothing (checked only where permissions bind, not as root)
     "issue 19 point 11",    # the frame sometimes ends unmaximized under the window manager
     "issue 25 point 1 (start-up)",  # a Wayland protocol error sometimes met at start-up
 }
