@@ -13,6 +13,8 @@ SOCKET = "wayland-kx-e2e"
 # without its panel) is acknowledged, but the next frame keeps the first size:
 # a protocol error before any key. Not mended yet.
 START_FAULT = "issue 25 point 1 (start-up)"
+# In some runs a click on the toolbar panel's start button starts nothing.
+START_BUTTON_FAULT = "issue 25 point 3 (start button)"
 
 
 def is_caption(p):
@@ -65,8 +67,9 @@ def run(s):
     s.key("F11")
     caption = s.wait_screen(_caption, 10, "the floating toolbar's caption", corner)
     alive("F11")
-    s.click(caption[0] + 18, caption[3] + 12)
-    s.wait_picture(out, GREEN, timeout=20)
+    with s.fault(START_BUTTON_FAULT):
+        s.click(caption[0] + 18, caption[3] + 12)
+        s.wait_picture(out, GREEN, timeout=20)
     alive("the start button")
     s.move(ox + 900, oy + 500)
     s.key("Escape")
