@@ -56,7 +56,10 @@ def run(s):
         s.key("F11")
         k.wait_until(lambda: "FULLSCREEN" not in s.wm_state(wid), 5, "F11 to leave full screen")
     s.wait_no_window(BAR_TITLE)
-    k.wait_until(lambda: "MAXIMIZED_VERT" in s.wm_state(wid), 10, "the frame to be maximized again")
+    # Full screen gives back the state the frame had; a frame that started
+    # unmaximized (the intermittent start-up fault) comes back unmaximized.
+    with s.fault("issue 19 point 11"):
+        k.wait_until(lambda: "MAXIMIZED_VERT" in s.wm_state(wid), 10, "the frame to be maximized again")
     title = s.title(wid)
     time.sleep(2.2)  # two slideshow steps, if it still ran
     k.check(s.title(wid) == title, "the slideshow went on after full screen ended")
