@@ -126,6 +126,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
@@ -177,6 +178,9 @@ private:
     int m_nScrollHeight = 100;
     // Left-button panning: where the drag began and the scroll position then.
     bool m_bPanning = false;
+    // The file a drag over the view carries, as read while it moved: some
+    // sources no longer hand out their data once the button is released.
+    std::string m_strDragPath;
     QPointF m_panStart;
     QPoint m_panScroll;
     int m_nWheelDelta = 0; // Ctrl+wheel eighths of a degree not yet used

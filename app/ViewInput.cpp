@@ -159,19 +159,27 @@ void CKorvexView::mouseReleaseEvent(QMouseEvent* event)
 
 void CKorvexView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DroppedPath(event->mimeData()).empty())
-        event->acceptProposedAction();
+    dragMoveEvent(event);
 }
 
 void CKorvexView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!DroppedPath(event->mimeData()).empty())
+    m_strDragPath = DroppedPath(event->mimeData());
+    if (!m_strDragPath.empty())
         event->acceptProposedAction();
+}
+
+void CKorvexView::dragLeaveEvent(QDragLeaveEvent*)
+{
+    m_strDragPath.clear();
 }
 
 void CKorvexView::dropEvent(QDropEvent* event)
 {
-    const std::string path = DroppedPath(event->mimeData());
+    std::string path = DroppedPath(event->mimeData());
+    if (path.empty())
+        path = std::move(m_strDragPath);
+    m_strDragPath.clear();
     if (path.empty() || !m_pFrame)
         return;
     event->acceptProposedAction();

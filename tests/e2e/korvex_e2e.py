@@ -753,6 +753,28 @@ class Session:
         bottom = min(y + h, 1080)
         return frames(self.grab((x, bottom - 32, x + w, bottom)), (x, bottom - 32, x + w, bottom))
 
+    def drop_file(self, path, target):
+        """Drags `path` from another program (a file manager's way: a file
+        URL) and drops it at the point `target`; True when it was taken."""
+        helper = os.environ.get("KORVEX_E2E_DRAG") or os.path.join(
+            os.path.dirname(self.prefix), "tests", "e2e", "korvex-e2e-drag")
+        if not os.access(helper, os.X_OK):
+            fail("the drag source korvex-e2e-drag was not found (KORVEX_E2E_DRAG)")
+        source = subprocess.Popen([helper, path, "40", "900"], env=self.env, stdout=subprocess.PIPE)
+        self.procs.append(source)
+        window = wait_until(lambda: self.x("xdotool", "search", "--onlyvisible", "--name", "^korvex-e2e-drag$",
+                                           check=False).split(), 20, "the drag source's window")
+        x, y, w, h = self.geometry(int(window[0]))
+        self.move(x + w // 2, y + h // 2)
+        self.x("xdotool", "mousedown", "1")
+        for step in range(1, 11):  # in steps, as a hand moves
+            self.move(x + w // 2 + (target[0] - x - w // 2) * step // 10,
+                      y + h // 2 + (target[1] - y - h // 2) * step // 10)
+            time.sleep(0.05)
+        self.x("xdotool", "mouseup", "1")
+        out, _ = source.communicate(timeout=10)
+        return out.decode().strip() == "dropped"
+
     def text_ink(self, text, threshold=140):
         """How `text` looks in a pane, drawn by the same toolkit and font:
         its pixels darker than `threshold`."""

@@ -611,4 +611,13 @@ TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
     QApplication::sendEvent(view->viewport(), &drop);
     EXPECT_EQ(ShownTag(view), 9);
     EXPECT_EQ(doc->m_strFiles[std::size_t(doc->m_nCurrent)], odd);
+
+    // A source whose data is gone by the time of the drop: the file seen
+    // while the drag moved is opened.
+    mime.setUrls({QUrl::fromLocalFile(Q(f.dir.File("\xC3\xA9.bmp")))});
+    QApplication::sendEvent(view->viewport(), &enter);
+    QMimeData gone;
+    QDropEvent late(QPointF(10, 10), Qt::CopyAction, &gone, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &late);
+    EXPECT_EQ(ShownTag(view), 8);
 }

@@ -2,7 +2,8 @@
 picture fits and scroll while it does not; Home and End reach the folder's
 ends; a key whose command is disabled does nothing (Page Down on the last
 picture does not scroll); Ctrl+wheel zooms; the left button pans; a fine
-pattern shrunk to fit is drawn as its average grey, not as moiré."""
+pattern shrunk to fit is drawn as its average grey, not as moiré; a picture
+dropped from another program opens, its folder becoming the list."""
 import time
 
 import korvex_e2e as k
@@ -77,3 +78,13 @@ def run(s):
 
     s.x("xdotool", "keydown", "ctrl", "click", "5", "click", "5", "keyup", "ctrl")
     acted("Ctrl+wheel did not zoom")
+
+    # A file dropped from another program opens as Open opens it.
+    other = s.folder("other")
+    k.framed_picture(other + "/dropped.bmp", 300, 200, GREEN)
+    k.framed_picture(other + "/next.bmp", 300, 200, YELLOW)
+    k.check(s.drop_file(other + "/dropped.bmp", mid), "the viewer refused the dropped file")
+    s.wait_title(wid, "dropped.bmp - " + k.APP_TITLE)
+    s.wait_picture(wid, GREEN)
+    s.activate(wid)
+    page("Next", "next")
