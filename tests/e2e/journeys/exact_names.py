@@ -1,6 +1,6 @@
 """A name that is not UTF-8 next to its twin that decodes to the same text:
-the command line, paging, both programs started with the picture and Delete
-reach the file whose bytes were meant."""
+the command line, paging and both programs started with the picture reach
+the file whose bytes were meant (the delete journey does Delete)."""
 import os
 
 import korvex_e2e as k
@@ -50,16 +50,3 @@ def run(s):
         with open(script + ".out", "rb") as f:
             got = f.read()
         k.check(got == raw, "%s was handed %r, not %r" % (os.path.basename(script), got, raw))
-
-    s.activate(wid)
-    s.key("Delete")
-    s.wait_window("^删除文件$")
-    s.key("y")
-    k.wait_until(lambda: not os.path.exists(raw), 10, "g\\xff.bmp to leave its folder")
-    k.check(os.path.exists(twin), "the twin went too")
-    trash = os.fsencode(s.env["XDG_DATA_HOME"]) + b"/Trash"
-    k.check(os.path.exists(trash + b"/files/g\xff.bmp"), "g\\xff.bmp is not in the trash")
-    with open(trash + b"/info/g\xff.bmp.trashinfo", "rb") as f:
-        info = f.read()
-    k.check(b"\nPath=" + pics + b"/g%FF.bmp\n" in info, "the trash record says %r" % info)
-    s.wait_picture(wid, GREEN)

@@ -1,6 +1,7 @@
 """File -> 打开 through the real dialog: it starts in the current picture's
 folder (a bare name typed there opens), a typed full path opens a picture
-elsewhere, and the next Open starts in that folder."""
+elsewhere, and the next Open starts in that folder; a damaged file gives the
+reader's message and leaves an empty, untitled view."""
 import time
 
 import korvex_e2e as k
@@ -57,6 +58,7 @@ def run(s):
     s.wait_text(s.window_rect(box), "BMP文件已损坏或不完整!")
     s.key("Return")
     s.wait_no_window(k.MESSAGE_TITLE)
+    s.wait_title(wid, k.UNTITLED + " - " + k.APP_TITLE)
     with s.fault("issue 18 point 7"):
         x, y, w, h = s.geometry(wid)
         img = s.wait_stable((x, y + 60, x + w, y + h - 40))

@@ -78,6 +78,7 @@ def run(s):
 
     s.x("xdotool", "keydown", "ctrl", "click", "5", "click", "5", "keyup", "ctrl")
     acted("Ctrl+wheel did not zoom")
+    s.wait_pane(wid, 1, "显示比例: 0.800", timeout=5)  # two of the zoom commands' steps down from 1.0
 
     # A file dropped from another program opens as Open opens it.
     other = s.folder("other")
