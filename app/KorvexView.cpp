@@ -73,6 +73,16 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     SetScrollSizes(100, 100);
     // Transparent pixels are shown over what surrounds the picture.
     SetAlphaBackground(palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
+    // A JPEG is decoded no larger than it is going to be shown (a fitted
+    // photo at a half, a quarter or an eighth); whatever needs more decodes
+    // the rest then.
+    m_picture.m_shownSize = [this](int width, int height, int* shownWidth, int* shownHeight) {
+        MeasureClient();
+        ViewLayout fitted = m_layout;
+        ::FitNewPicture(fitted, width, height);
+        *shownWidth = fitted.displayWidth;
+        *shownHeight = fitted.displayHeight;
+    };
 
     // File New is never available: the one document lives for the whole run.
     OnUpdate(res::ID_FILE_NEW, [](CCmdUI& ui) { ui.Enable(false); });
@@ -522,6 +532,7 @@ void CKorvexView::OnDraw(SurfaceDC* dc)
     }
     const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
     const int cx = static_cast<int>(double(w) * double(m_fZoom)), cy = static_cast<int>(double(h) * double(m_fZoom));
+    m_picture.EnsureDetail(cx, cy);
     m_picture.BeginDraw(cx, cy); // the effect's partial draws match the whole one
     bool drawn = false;
     if (m_bEffectPending == 1 && !m_bEffectsOff && m_nEffect >= 1 && m_nEffect <= 10 && m_playEffect)
@@ -677,6 +688,8 @@ void CKorvexView::PrintPage(QPaintDevice* printer)
     }
     if (m_pDocument->m_bFolderEmptied || !m_picture.HasImage())
         return; // an empty page, as the window shows no picture
+    if (!m_picture.LoadFullImage())
+        return; // the reader has said why
     const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
     const QRect area = painter.viewport();
     const PageRect place = PrintPlacement(w, h, double(m_fZoom), double(logicalDpiX()), double(printer->logicalDpiX()),

@@ -118,7 +118,8 @@ void CKorvexView::ShowFrameBeforeEffect()
 
 void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&))
 {
-    if (!m_picture.HasImage())
+    // The effects change the picture's own bytes and put them back.
+    if (!m_picture.LoadFullImage())
         return;
     const QSize vp = DeviceViewportSize();
     if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
@@ -136,6 +137,8 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
 
 void CKorvexView::Rotate(int quarterTurns)
 {
+    if (!m_picture.LoadFullImage())
+        return;
     for (int i = 0; i < quarterTurns; ++i)
         m_picture.RotateClockwise();
     FitNewPicture();

@@ -3,6 +3,7 @@
 #include "formats/codecs.h"
 #include "formats/jpegmeta.h"
 #include "formats/messages.h"
+#include "formats/orientation.h"
 #include "formats/packrows.h"
 #include "formats/safefile.h"
 #include "picture/dib.h"
@@ -89,6 +90,12 @@ struct ReadJob {
     int height;
     JobStatus status;
     JpegMetadata meta; // DibBlock: orientation and colour profile
+    // DibBlock: the size the picture is shown at (null: decoded whole), and
+    // the reduction chosen for it (1, 2, 4 or 8).
+    const ShownSizeFn* shown;
+    unsigned reduction;
+    int imageWidth; // the whole picture's size, as stored
+    int imageHeight;
 };
 
 BYTE* RowAt(const ReadJob* job, JDIMENSION y)
@@ -234,6 +241,33 @@ int CountScans(const JOCTET* data, std::size_t size, int limit)
     return scans;
 }
 
+// The largest of the library's reductions whose result is still no
+// smaller than the picture is shown, set as the decode's scale. The sides
+// are compared as the picture stands once its orientation is applied.
+void ChooseReduction(ReadJob* job)
+{
+    jpeg_decompress_struct* info = &job->info;
+    const bool swap = OrientationSwapsSides(job->meta.orientation);
+    const int w = int(info->image_width), h = int(info->image_height);
+    int shownWidth = 0, shownHeight = 0;
+    (*job->shown)(swap ? h : w, swap ? w : h, &shownWidth, &shownHeight);
+    if (swap)
+        std::swap(shownWidth, shownHeight);
+    job->reduction = 1;
+    if (shownWidth <= 0 || shownHeight <= 0)
+        return;
+    for (unsigned denominator : {8u, 4u, 2u}) {
+        info->scale_num = 1;
+        info->scale_denom = denominator;
+        jpeg_calc_output_dimensions(info);
+        if (info->output_width >= JDIMENSION(shownWidth) && info->output_height >= JDIMENSION(shownHeight)) {
+            job->reduction = denominator;
+            return;
+        }
+    }
+    info->scale_denom = 1;
+}
+
 void DecodeJob(ReadJob* job)
 {
     jpeg_decompress_struct* info = &job->info;
@@ -291,7 +325,18 @@ void DecodeJob(ReadJob* job)
         info->out_color_space = JCS_RGB;
 #endif
     }
-    // A picture whose DIB could not be made is refused before any decoding.
+    // A picture whose DIB could not be made is refused before any decoding,
+    // also when only a reduction of it is decoded now.
+    if (!Dib24Fits(info->image_width, info->image_height)) {
+        jpeg_destroy_decompress(info);
+        job->status = JobStatus::NoMemory;
+        return;
+    }
+    job->imageWidth = int(info->image_width);
+    job->imageHeight = int(info->image_height);
+    job->reduction = 1;
+    if (job->shown)
+        ChooseReduction(job);
     jpeg_calc_output_dimensions(info);
     if (!Dib24Fits(info->output_width, info->output_height)) {
         jpeg_destroy_decompress(info);
@@ -476,15 +521,12 @@ std::string WithPath(const char* prefix, const std::string& path)
     return prefix + path + "\n";
 }
 
-// Runs a decode into `target`; the job is left for the caller to take the
-// result from and delete, or null (with `*error` set) when it failed.
-ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
+// Runs a decode of a whole file held in memory into `target`; the job is
+// left for the caller to take the result from and delete, or null (with
+// `*error` set) when it failed.
+ReadJob* RunDecode(const JOCTET* data, std::size_t size, Target target, const ShownSizeFn* shown,
+                   std::string* error)
 {
-    FileContents file;
-    if (!file.Load(path)) {
-        *error = WithPath("JPEG :\nCan't open ", path);
-        return nullptr;
-    }
     // Zeroed, so that a failure inside jpeg_create_decompress finds nothing
     // to free.
     auto* job = new (std::nothrow) ReadJob{};
@@ -492,9 +534,10 @@ ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
         *error = "JpegFile :\nOut of memory";
         return nullptr;
     }
-    job->data = file.Data();
-    job->size = file.Size();
+    job->data = data;
+    job->size = size;
     job->target = target;
+    job->shown = shown;
     // Counted up front, since the library would take a pass over the
     // picture for each scan before its count reached the limit.
     if (CountScans(job->data, job->size, kMaxScans) > kMaxScans)
@@ -510,6 +553,16 @@ ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
     }
     delete job;
     return nullptr;
+}
+
+ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
+{
+    FileContents file;
+    if (!file.Load(path)) {
+        *error = WithPath("JPEG :\nCan't open ", path);
+        return nullptr;
+    }
+    return RunDecode(file.Data(), file.Size(), target, nullptr, error);
 }
 
 // Writes rows `step` bytes apart from `top` down; the target is replaced
@@ -579,17 +632,70 @@ BYTE* JpegFile::ReadRgb(const std::string& path, int* width, int* height)
 
 int JpegFile::Load(const std::string& path)
 {
-    // Decoded straight into the picture's block: the only copy of the pixels.
-    ReadJob* job = RunDecode(path, Target::DibBlock, &m_strError);
+    FileContents file;
+    if (!file.Load(path)) {
+        m_strError = WithPath("JPEG :\nCan't open ", path);
+        return 0;
+    }
+    return Decode(file.Data(), file.Size(), nullptr);
+}
+
+int JpegFile::Load(const std::string& path, const ShownSizeFn& shown)
+{
+    // Read rather than mapped: a mapping would follow changes to the file.
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        m_strError = WithPath("JPEG :\nCan't open ", path);
+        return 0;
+    }
+    m_bytes.clear();
+    m_bRedecodeFailed = false;
+    if (!Decode(bytes.data(), bytes.size(), &shown))
+        return 0;
+    if (m_pDib->GetWidth() < m_nFullWidth || m_pDib->GetHeight() < m_nFullHeight)
+        m_bytes = std::move(bytes);
+    return 1;
+}
+
+int JpegFile::LoadAtLeast(int width, int height)
+{
+    if (!IsReduced())
+        return m_pDib != nullptr;
+    if (m_bRedecodeFailed)
+        return 0;
+    const ShownSizeFn shown = [width, height](int, int, int* w, int* h) {
+        *w = width;
+        *h = height;
+    };
+    if (!Decode(m_bytes.data(), m_bytes.size(), &shown)) {
+        m_bRedecodeFailed = true;
+        return 0;
+    }
+    if (m_pDib->GetWidth() >= m_nFullWidth && m_pDib->GetHeight() >= m_nFullHeight)
+        std::vector<unsigned char>().swap(m_bytes);
+    return 1;
+}
+
+// Decoded straight into the picture's block: the only copy of the pixels.
+// The object's picture is replaced only by a complete decode.
+int JpegFile::Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown)
+{
+    ReadJob* job = RunDecode(data, size, Target::DibBlock, shown, &m_strError);
     if (!job)
         return 0;
+    const bool swap = OrientationSwapsSides(job->meta.orientation);
+    const int width = job->imageWidth, height = job->imageHeight;
     HGLOBAL block = ApplyMetadata(job->block, job->meta);
     delete job;
     if (!block) {
         m_strError = "JpegFile :\nOut of memory";
         return 0;
     }
-    return ReplaceDib(&m_pDib, block);
+    if (!ReplaceDib(&m_pDib, block))
+        return 0;
+    m_nFullWidth = swap ? height : width;
+    m_nFullHeight = swap ? width : height;
+    return 1;
 }
 
 int JpegFile::WriteRgb(const std::string& path, const BYTE* buffer, int width, int height, BOOL colour,
@@ -646,8 +752,47 @@ int LoadPictureJpeg(CPicture& picture, const std::string& path)
     if (!file)
         return 0;
     picture.m_pJpegFile = file;
-    const int result = file->Load(path);
-    if (result)
+    const int result = picture.m_shownSize ? file->Load(path, picture.m_shownSize) : file->Load(path);
+    if (!result)
+        return 0;
+    if (file->IsReduced())
+        picture.AdoptReducedDib(file->GetDib(), file->GetFullWidth(), file->GetFullHeight());
+    else
         picture.AdoptCodecDib(file->GetDib());
     return result;
+}
+
+namespace {
+
+// Decodes the picture's JPEG again, no smaller than width x height, and
+// takes the result. The reader's failure is said once.
+int Redecode(CPicture& picture, int width, int height)
+{
+    JpegFile* file = picture.m_pJpegFile;
+    const bool said = file->RedecodeFailed();
+    if (!file->LoadAtLeast(width, height)) {
+        if (!said)
+            AfxMessageBox("载入JPEG文件时发生错误!");
+        return 0;
+    }
+    if (file->IsReduced())
+        picture.AdoptReducedDib(file->GetDib(), picture.m_nWidth, picture.m_nHeight);
+    else
+        picture.AdoptCodecDib(file->GetDib());
+    return 1;
+}
+
+} // namespace
+
+int CPicture::LoadFullImage()
+{
+    if (m_pBits)
+        return 1;
+    return IsReduced() && m_pJpegFile && Redecode(*this, m_nWidth, m_nHeight);
+}
+
+void CPicture::EnsureDetail(int cxDst, int cyDst)
+{
+    if (IsReduced() && m_pJpegFile && (cxDst > m_nReducedWidth || cyDst > m_nReducedHeight))
+        Redecode(*this, cxDst, cyDst);
 }

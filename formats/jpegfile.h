@@ -2,9 +2,11 @@
 // bottom-up DIB held as a CDib, and a CDib is written as a baseline JPEG.
 #pragma once
 
+#include "picture/picture.h"
 #include "platform/windef.h"
 
 #include <string>
+#include <vector>
 
 class CDib;
 
@@ -17,6 +19,23 @@ public:
 
     // Nonzero when the object now holds the decoded picture as a 24-bit CDib.
     int Load(const std::string& path);
+    // As Load, but decoded no larger than `shown` says the picture is shown:
+    // at the largest of the library's reductions (1/2, 1/4, 1/8) whose result
+    // is still at least that size. The file's bytes are then kept, so that
+    // the whole picture is decoded from them later whatever happens to the
+    // file meanwhile.
+    int Load(const std::string& path, const ShownSizeFn& shown);
+    // Decodes again from the kept bytes, no smaller than width x height
+    // (the whole picture's size: all of it); the bytes go once the whole
+    // picture is held. Nonzero when GetDib() holds the result. After one
+    // failure it fails at once, saying nothing more.
+    int LoadAtLeast(int width, int height);
+    // Whether GetDib() holds a reduced decode, and the picture's own size
+    // (upright, as GetDib() holds it).
+    bool IsReduced() const { return !m_bytes.empty(); }
+    bool RedecodeFailed() const { return m_bRedecodeFailed; }
+    int GetFullWidth() const { return m_nFullWidth; }
+    int GetFullHeight() const { return m_nFullHeight; }
     // Writes `dib` (null: the object's own decode). The viewer always asks
     // for colour at quality 75.
     int Save(const std::string& path, CDib* dib, BOOL colour, int quality);
@@ -32,6 +51,12 @@ public:
     const std::string& GetLastError() const { return m_strError; }
 
 private:
+    int Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown);
+
     CDib* m_pDib = nullptr;
+    std::vector<unsigned char> m_bytes; // the file, while only a reduction is decoded
+    int m_nFullWidth = 0;
+    int m_nFullHeight = 0;
+    bool m_bRedecodeFailed = false;
     std::string m_strError = "No Error";
 };

@@ -243,6 +243,26 @@ void CPicture::AdoptCodecDib(CDib* dib)
     m_nImageSize = m_nRowBytes * m_nHeight;
     m_nColors = 0;
     m_bRotated = 0;
+    m_pReducedBits = nullptr;
+}
+
+void CPicture::AdoptReducedDib(CDib* dib, int fullWidth, int fullHeight)
+{
+    PixelsReplaced();
+    m_pBits = nullptr;
+    m_pReducedBits = static_cast<BYTE*>(dib->GetBits());
+    m_nReducedWidth = dib->GetWidth();
+    m_nReducedHeight = dib->GetHeight();
+    m_bBitsBorrowed = 1;
+    m_nWidth = fullWidth;
+    m_nHeight = fullHeight;
+    m_nBitCount = 24;
+    DibLayout size; // what the whole picture's block will be
+    DibSizeFor(fullWidth, fullHeight, 24, &size);
+    m_nRowBytes = size.rowBytes;
+    m_nImageSize = size.imageBytes;
+    m_nColors = 0;
+    m_bRotated = 0;
 }
 
 namespace {
@@ -292,7 +312,8 @@ int SavePictureGif(CPicture& picture, const std::string& path)
 
 int SavePicture(CPicture& picture, const std::string& path, PictureFormat format)
 {
-    if (!picture.HasImage())
+    // Every writer writes the whole picture, never a reduction of it.
+    if (!picture.LoadFullImage())
         return 0;
     switch (format) {
     case PictureFormat::Bmp: return picture.WriteBmp(path);

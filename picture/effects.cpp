@@ -151,10 +151,11 @@ void BandDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout, int top,
 }
 
 // The immediate effects work on the rows the picture's sizes describe; a
-// picture whose block is smaller than those sizes say is left alone.
+// picture whose block is smaller than those sizes say, or that holds only a
+// reduced decode, is left alone.
 bool Describes(const CPicture& pic)
 {
-    if (!pic.HasImage() || pic.GetWidth() <= 0 || pic.GetHeight() <= 0 || pic.GetBitCount() <= 0)
+    if (!pic.GetBits() || pic.GetWidth() <= 0 || pic.GetHeight() <= 0 || pic.GetBitCount() <= 0)
         return false;
     const std::int64_t stride = pic.GetRowBytes();
     return stride > 0 && stride * pic.GetHeight() <= pic.GetImageSize();

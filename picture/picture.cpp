@@ -3,6 +3,7 @@
 #include "platform/drawdib.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +39,13 @@ DrawState& drawState()
     return state;
 }
 
+// A coordinate of the whole picture (`full` pixels along its axis) where it
+// lies in a reduced decode `reduced` pixels along it.
+int ToReduced(long long v, int reduced, int full)
+{
+    return int(std::lround(double(v) * reduced / full));
+}
+
 } // namespace
 
 CPicture::CPicture() = default;
@@ -67,6 +75,7 @@ void CPicture::Clear()
     m_pBits = nullptr;
     delete[] m_pColorTable;
     m_pColorTable = nullptr;
+    m_pReducedBits = nullptr;
     m_bRotated = 0;
 }
 
@@ -93,49 +102,67 @@ void CPicture::ReleaseImage()
         m_pBits = nullptr;
         DestroyGifCodec(codec);
     }
+    m_pReducedBits = nullptr; // the codec's, gone with it
     m_bRotated = 0;
 }
 
 int CPicture::Draw(HDC hdc, int xDst, int yDst, int cxDst, int cyDst, int xSrc, int ySrc, int cxSrc, int cySrc,
                    UINT flags) const
 {
-    if (!m_pBits)
-        return 0;
+    const BYTE* bits = m_pBits;
+    int w = m_nWidth, h = m_nHeight;
+    if (!bits) {
+        if (!m_pReducedBits || w <= 0 || h <= 0)
+            return 0;
+        // The same part of the picture in the reduced decode.
+        const int rw = m_nReducedWidth, rh = m_nReducedHeight;
+        const int x0 = ToReduced(xSrc, rw, w), y0 = ToReduced(ySrc, rh, h);
+        const int x1 = std::max(x0 + 1, ToReduced((long long)xSrc + cxSrc, rw, w));
+        const int y1 = std::max(y0 + 1, ToReduced((long long)ySrc + cySrc, rh, h));
+        bits = m_pReducedBits;
+        w = rw;
+        h = rh;
+        xSrc = x0;
+        ySrc = y0;
+        cxSrc = x1 - x0;
+        cySrc = y1 - y0;
+    }
     DrawState& state = drawState();
-    BITMAPINFOHEADER* h = state.header();
-    h->biWidth = m_nWidth;
-    h->biHeight = m_nHeight;
-    h->biBitCount = static_cast<WORD>(m_nBitCount);
-    if (m_nBitCount <= 8) {
+    BITMAPINFOHEADER* header = state.header();
+    header->biWidth = w;
+    header->biHeight = h;
+    header->biBitCount = static_cast<WORD>(m_pBits ? m_nBitCount : 24);
+    if (m_pBits && m_nBitCount <= 8) {
         int n = m_nColors;
         if (n < 0)
             n = 0;
         if (n > 256)
             n = 256;
-        h->biClrUsed = static_cast<DWORD>(n);
+        header->biClrUsed = static_cast<DWORD>(n);
         if (n && m_pColorTable)
             std::memcpy(state.colors(), m_pColorTable, static_cast<std::size_t>(n) * sizeof(RGBQUAD));
     }
     if (!state.handle)
         state.handle = DrawDibOpen();
-    DrawDibDraw(state.handle, hdc, xDst, yDst, cxDst, cyDst, h, m_pBits, xSrc, ySrc, cxSrc, cySrc, flags);
+    DrawDibDraw(state.handle, hdc, xDst, yDst, cxDst, cyDst, header, bits, xSrc, ySrc, cxSrc, cySrc, flags);
     return 1;
 }
 
 void CPicture::BeginDraw(int cxDst, int cyDst) const
 {
-    if (!m_pBits)
+    if (!HasImage())
         return;
     DrawState& state = drawState();
     if (!state.handle)
         state.handle = DrawDibOpen();
+    const bool reduced = IsReduced();
     BITMAPINFOHEADER h;
     h.biSize = sizeof h;
-    h.biWidth = m_nWidth;
-    h.biHeight = m_nHeight;
+    h.biWidth = reduced ? m_nReducedWidth : m_nWidth;
+    h.biHeight = reduced ? m_nReducedHeight : m_nHeight;
     h.biPlanes = 1;
-    h.biBitCount = static_cast<WORD>(m_nBitCount);
-    DrawDibBegin(state.handle, nullptr, cxDst, cyDst, &h, m_nWidth, m_nHeight, 0);
+    h.biBitCount = static_cast<WORD>(reduced ? 24 : m_nBitCount);
+    DrawDibBegin(state.handle, nullptr, cxDst, cyDst, &h, h.biWidth, h.biHeight, 0);
 }
 
 void CPicture::PixelsChanged(int row, std::int64_t byteOffset, std::int64_t count) const

@@ -7,12 +7,16 @@
 #include "platform/windef.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class JpegFile;
 class GifCodec;
 class CDib;
 enum class PictureFormat;
+
+// The size, in pixels, a picture of width x height is going to be shown at.
+using ShownSizeFn = std::function<void(int width, int height, int* shownWidth, int* shownHeight)>;
 
 class CPicture {
 public:
@@ -26,8 +30,10 @@ public:
     void ReleaseImage();
     void MarkBitsBorrowed() { m_bBitsBorrowed = 1; }
 
-    // Queries.
-    BOOL HasImage() const { return m_pBits != nullptr; }
+    // Queries. A picture may hold only a reduced decode for the screen (see
+    // m_pReducedBits): it has an image, but no bits until LoadFullImage.
+    BOOL HasImage() const { return m_pBits != nullptr || m_pReducedBits != nullptr; }
+    BOOL IsReduced() const { return m_pBits == nullptr && m_pReducedBits != nullptr; }
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
     int GetBitCount() const { return m_nBitCount; }
@@ -53,6 +59,14 @@ public:
     // The pixels are gone or replaced.
     void PixelsReplaced() const;
 
+    // Decodes the whole picture when only a reduced decode is held, from
+    // the file's bytes kept at loading. Nonzero when m_pBits holds the whole
+    // picture; 0 (with a message the first time) when it cannot be had.
+    int LoadFullImage();
+    // Before the whole picture is drawn at cxDst x cyDst: a reduced decode
+    // smaller than that is replaced by one large enough, or the full one.
+    void EnsureDetail(int cxDst, int cyDst);
+
     // Loading and saving by extension.
     int LoadFile(const std::string& path, int orientation, int depthCheck);
     // One reader, chosen by `format`, with its messages.
@@ -60,6 +74,8 @@ public:
     int CreateDib(int width, int height, int bitCount, int orientation);
     int CreateDibChecked(int width, int height, int bitCount);
     void AdoptCodecDib(CDib* dib);
+    // The codec holds a reduced decode of a fullWidth x fullHeight picture.
+    void AdoptReducedDib(CDib* dib, int fullWidth, int fullHeight);
 
     // Readers take the whole file in memory; writers return nonzero on success.
     int ReadBmp(const BYTE* data, std::size_t length, int orientation, int depthCheck);
@@ -97,6 +113,15 @@ public:
     // Set once the picture has been rotated: every writer then saves the
     // picture as shown rather than the codec's unrotated decode.
     int m_bRotated = 0;
+    // A reduced 24-bit decode of the picture, the codec's (rows bottom-up,
+    // padded to 4 bytes), while m_pBits is null; every size above is still
+    // the whole picture's, and drawing maps picture pixels onto it.
+    BYTE* m_pReducedBits = nullptr;
+    int m_nReducedWidth = 0;
+    int m_nReducedHeight = 0;
+    // Set by the view: a reader that can decode at a reduced size decodes
+    // no smaller than this says. Unset, every picture is decoded whole.
+    ShownSizeFn m_shownSize;
 };
 
 // Destroys the codec objects; defined with the codecs so that this layer

@@ -77,6 +77,16 @@ bool ReadAll(int fd, std::vector<unsigned char>& out)
 
 } // namespace
 
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& out)
+{
+    const int fd = OpenRegularFile(path);
+    if (fd < 0)
+        return false;
+    const bool ok = ReadAll(fd, out);
+    close(fd);
+    return ok;
+}
+
 std::int64_t FileLength(const std::string& path)
 {
     struct stat st;

@@ -34,5 +34,9 @@ private:
     std::vector<unsigned char> m_copy;
 };
 
+// A whole regular file read into memory of its own, which nothing done to
+// the file afterwards changes. False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& out);
+
 // The length of a regular file, or -1.
 std::int64_t FileLength(const std::string& path);
