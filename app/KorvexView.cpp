@@ -73,15 +73,15 @@ CKorvexView::CKorvexView(CKorvexDoc* doc, QWidget* parent)
     SetScrollSizes(100, 100);
     // Transparent pixels are shown over what surrounds the picture.
     SetAlphaBackground(palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
-    // A JPEG is decoded no larger than it is going to be shown (a fitted
-    // photo at a half, a quarter or an eighth); whatever needs more decodes
-    // the rest then.
+    // A JPEG is decoded no larger than it is going to be drawn (a fitted
+    // photo: at the size OnDraw draws it); whatever needs more decodes the
+    // rest then.
     m_picture.m_shownSize = [this](int width, int height, int* shownWidth, int* shownHeight) {
         MeasureClient();
         ViewLayout fitted = m_layout;
         ::FitNewPicture(fitted, width, height);
-        *shownWidth = fitted.displayWidth;
-        *shownHeight = fitted.displayHeight;
+        *shownWidth = static_cast<int>(double(width) * double(fitted.zoom));
+        *shownHeight = static_cast<int>(double(height) * double(fitted.zoom));
     };
 
     // File New is never available: the one document lives for the whole run.

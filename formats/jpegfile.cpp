@@ -9,6 +9,7 @@
 #include "picture/dib.h"
 #include "picture/picture.h"
 #include "platform/files.h"
+#include "platform/reduce.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -96,10 +97,33 @@ struct ReadJob {
     unsigned reduction;
     int imageWidth; // the whole picture's size, as stored
     int imageHeight;
+    // Shrinking to the size shown while decoding (DibBlock, a reduction
+    // larger than shown): the decoded rows pass through a band of `bandRows`
+    // rows holding source row `bandFirst` on and `bandCount` rows, and every
+    // target row is averaged from them as soon as they are all there.
+    bool shrink;
+    int shrinkWidth, shrinkHeight;
+    BoxReducer* reducer;
+    BYTE* band;
+    std::uint32_t* reducedRow;
+    std::size_t bandStride;
+    int bandRows, bandFirst, bandCount, nextRow;
 };
+
+void FreeShrinking(ReadJob* job)
+{
+    delete job->reducer;
+    std::free(job->band);
+    std::free(job->reducedRow);
+    job->reducer = nullptr;
+    job->band = nullptr;
+    job->reducedRow = nullptr;
+}
 
 BYTE* RowAt(const ReadJob* job, JDIMENSION y)
 {
+    if (job->reducer)
+        return job->band + std::size_t(int(y) - job->bandFirst) * job->bandStride;
     const std::size_t stored = job->target == Target::DibBlock ? std::size_t(job->height) - 1 - y : y;
     return job->bits + stored * job->stride;
 }
@@ -262,10 +286,69 @@ void ChooseReduction(ReadJob* job)
         jpeg_calc_output_dimensions(info);
         if (info->output_width >= JDIMENSION(shownWidth) && info->output_height >= JDIMENSION(shownHeight)) {
             job->reduction = denominator;
+            if (job->shrink && (info->output_width > JDIMENSION(shownWidth) ||
+                                info->output_height > JDIMENSION(shownHeight))) {
+                job->shrinkWidth = shownWidth;
+                job->shrinkHeight = shownHeight;
+            }
             return;
         }
     }
     info->scale_denom = 1;
+}
+
+// Sets up shrinking the decoded rows to shrinkWidth x shrinkHeight; false
+// when memory runs out.
+bool StartShrinking(ReadJob* job)
+{
+    const jpeg_decompress_struct& info = job->info;
+    BITMAPINFOHEADER band{};
+    band.biSize = sizeof band;
+    band.biWidth = LONG(info.output_width);
+    band.biHeight = -LONG(info.output_height); // top-down, as decoded
+    band.biPlanes = 1;
+    band.biBitCount = 24;
+    job->reducer = new (std::nothrow) BoxReducer;
+    if (!job->reducer || !job->reducer->Prepare(&band, nullptr, job->shrinkWidth, job->shrinkHeight))
+        return false;
+    // Room for the rows of the tallest target row and a few more.
+    job->bandRows = int(info.output_height) / job->shrinkHeight + 10;
+    job->bandStride = (std::size_t(info.output_width) * 3 + 3) & ~std::size_t(3);
+    job->band = static_cast<BYTE*>(std::malloc(job->bandStride * std::size_t(job->bandRows)));
+    job->reducedRow = static_cast<std::uint32_t*>(std::malloc(std::size_t(job->shrinkWidth) * 4));
+    return job->band && job->reducedRow;
+}
+
+// Makes room in the band for at least one more row: the rows no target row
+// still to come needs are dropped.
+void BandRoom(ReadJob* job)
+{
+    if (job->bandCount < job->bandRows)
+        return;
+    const int keep = job->reducer->FirstSourceRow(job->nextRow);
+    const int drop = std::min(keep - job->bandFirst, job->bandCount);
+    std::memmove(job->band, job->band + std::size_t(drop) * job->bandStride,
+                 std::size_t(job->bandCount - drop) * job->bandStride);
+    job->bandFirst += drop;
+    job->bandCount -= drop;
+}
+
+// The target rows whose source rows have all been decoded, into the block.
+void ShrinkReadyRows(ReadJob* job)
+{
+    while (job->nextRow < job->height &&
+           job->reducer->SourceRowsFor(job->nextRow) <= job->bandFirst + job->bandCount) {
+        if (job->reducer->RunBand(job->band, job->bandFirst, job->reducedRow, job->nextRow)) {
+            BYTE* out = job->bits + std::size_t(job->height - 1 - job->nextRow) * job->stride;
+            for (int x = 0; x < job->width; ++x, out += 3) {
+                const std::uint32_t p = job->reducedRow[x];
+                out[0] = BYTE(p);
+                out[1] = BYTE(p >> 8);
+                out[2] = BYTE(p >> 16);
+            }
+        }
+        ++job->nextRow;
+    }
 }
 
 void DecodeJob(ReadJob* job)
@@ -284,6 +367,7 @@ void DecodeJob(ReadJob* job)
         std::free(job->rgb);
         job->rgb = nullptr;
         job->block = nullptr;
+        FreeShrinking(job);
         job->status = job->tooManyScans ? JobStatus::TooManyScans : JobStatus::Fatal;
         return;
     }
@@ -361,6 +445,16 @@ void DecodeJob(ReadJob* job)
     }
     job->width = int(info->output_width);
     job->height = int(info->output_height);
+    if (job->shrinkWidth > 0) {
+        job->width = job->shrinkWidth;
+        job->height = job->shrinkHeight;
+        if (!StartShrinking(job)) {
+            FreeShrinking(job);
+            jpeg_destroy_decompress(info);
+            job->status = JobStatus::NoMemory;
+            return;
+        }
+    }
     if (bgr) {
         job->block = AllocDib24(job->width, job->height);
         if (job->block) {
@@ -377,10 +471,12 @@ void DecodeJob(ReadJob* job)
         job->stride = std::size_t(job->width) * 3;
     }
     if (!job->bits) {
+        FreeShrinking(job);
         jpeg_destroy_decompress(info);
         job->status = JobStatus::NoMemory;
         return;
     }
+    const int rowWidth = int(info->output_width); // of the rows as decoded
     JSAMPARRAY cmykRow = nullptr;
     if (cmyk)
         cmykRow = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
@@ -397,26 +493,36 @@ void DecodeJob(ReadJob* job)
         const JDIMENSION reached = RowsReached(job);
         if (y >= reached)
             break;
+        JDIMENSION room = 4;
+        if (job->reducer) {
+            BandRoom(job);
+            room = JDIMENSION(job->bandRows - job->bandCount);
+        }
+        JDIMENSION got = 0;
         if (cmyk) {
             if (jpeg_read_scanlines(info, cmykRow, 1) != 1)
                 break;
-            CmykRow(cmykRow[0], RowAt(job, y), job->width, bgr ? 2 : 0, info->saw_Adobe_marker);
-            continue;
+            CmykRow(cmykRow[0], RowAt(job, y), rowWidth, bgr ? 2 : 0, info->saw_Adobe_marker);
+            got = 1;
+        } else {
+            // Straight into the target's rows, a few at a time.
+            JSAMPROW rows[4];
+            const JDIMENSION n = std::min({reached - y, room, JDIMENSION(4)});
+            for (JDIMENSION i = 0; i < n; ++i)
+                rows[i] = RowAt(job, y + i);
+            got = jpeg_read_scanlines(info, rows, n);
+            if (got == 0)
+                break;
+            for (JDIMENSION i = 0; swap && i < got; ++i)
+                for (BYTE* p = rows[i]; p < rows[i] + rowWidth * 3; p += 3)
+                    std::swap(p[0], p[2]);
         }
-        // Straight into the target's rows, a few at a time.
-        JSAMPROW rows[4];
-        JDIMENSION n = reached - y;
-        if (n > 4)
-            n = 4;
-        for (JDIMENSION i = 0; i < n; ++i)
-            rows[i] = RowAt(job, y + i);
-        const JDIMENSION got = jpeg_read_scanlines(info, rows, n);
-        if (got == 0)
-            break;
-        for (JDIMENSION i = 0; swap && i < got; ++i)
-            for (BYTE* p = rows[i]; p < rows[i] + job->width * 3; p += 3)
-                std::swap(p[0], p[2]);
+        if (job->reducer) {
+            job->bandCount += int(got);
+            ShrinkReadyRows(job);
+        }
     }
+    FreeShrinking(job);
     // A file read in only in part is not finished: that would read on.
     if (info->output_scanline == info->output_height && (!multiScan || jpeg_input_complete(info))) {
         if (multiScan)
@@ -524,7 +630,7 @@ std::string WithPath(const char* prefix, const std::string& path)
 // Runs a decode of a whole file held in memory into `target`; the job is
 // left for the caller to take the result from and delete, or null (with
 // `*error` set) when it failed.
-ReadJob* RunDecode(const JOCTET* data, std::size_t size, Target target, const ShownSizeFn* shown,
+ReadJob* RunDecode(const JOCTET* data, std::size_t size, Target target, const ShownSizeFn* shown, bool shrink,
                    std::string* error)
 {
     // Zeroed, so that a failure inside jpeg_create_decompress finds nothing
@@ -538,6 +644,7 @@ ReadJob* RunDecode(const JOCTET* data, std::size_t size, Target target, const Sh
     job->size = size;
     job->target = target;
     job->shown = shown;
+    job->shrink = shrink;
     // Counted up front, since the library would take a pass over the
     // picture for each scan before its count reached the limit.
     if (CountScans(job->data, job->size, kMaxScans) > kMaxScans)
@@ -562,7 +669,7 @@ ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
         *error = WithPath("JPEG :\nCan't open ", path);
         return nullptr;
     }
-    return RunDecode(file.Data(), file.Size(), target, nullptr, error);
+    return RunDecode(file.Data(), file.Size(), target, nullptr, false, error);
 }
 
 // Writes rows `step` bytes apart from `top` down; the target is replaced
@@ -637,7 +744,7 @@ int JpegFile::Load(const std::string& path)
         m_strError = WithPath("JPEG :\nCan't open ", path);
         return 0;
     }
-    return Decode(file.Data(), file.Size(), nullptr);
+    return Decode(file.Data(), file.Size(), nullptr, false);
 }
 
 int JpegFile::Load(const std::string& path, const ShownSizeFn& shown)
@@ -650,7 +757,7 @@ int JpegFile::Load(const std::string& path, const ShownSizeFn& shown)
     }
     m_bytes.clear();
     m_bRedecodeFailed = false;
-    if (!Decode(bytes.data(), bytes.size(), &shown))
+    if (!Decode(bytes.data(), bytes.size(), &shown, true))
         return 0;
     if (m_pDib->GetWidth() < m_nFullWidth || m_pDib->GetHeight() < m_nFullHeight)
         m_bytes = std::move(bytes);
@@ -667,7 +774,7 @@ int JpegFile::LoadAtLeast(int width, int height)
         *w = width;
         *h = height;
     };
-    if (!Decode(m_bytes.data(), m_bytes.size(), &shown)) {
+    if (!Decode(m_bytes.data(), m_bytes.size(), &shown, false)) {
         m_bRedecodeFailed = true;
         return 0;
     }
@@ -678,9 +785,9 @@ int JpegFile::LoadAtLeast(int width, int height)
 
 // Decoded straight into the picture's block: the only copy of the pixels.
 // The object's picture is replaced only by a complete decode.
-int JpegFile::Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown)
+int JpegFile::Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown, bool shrink)
 {
-    ReadJob* job = RunDecode(data, size, Target::DibBlock, shown, &m_strError);
+    ReadJob* job = RunDecode(data, size, Target::DibBlock, shown, shrink, &m_strError);
     if (!job)
         return 0;
     const bool swap = OrientationSwapsSides(job->meta.orientation);

@@ -21,14 +21,15 @@ public:
     int Load(const std::string& path);
     // As Load, but decoded no larger than `shown` says the picture is shown:
     // at the largest of the library's reductions (1/2, 1/4, 1/8) whose result
-    // is still at least that size. The file's bytes are then kept, so that
-    // the whole picture is decoded from them later whatever happens to the
-    // file meanwhile.
+    // is still at least that size, averaged down to that size exactly as
+    // the rows come. The file's bytes are then kept, so that the whole
+    // picture is decoded from them later whatever happens to the file
+    // meanwhile.
     int Load(const std::string& path, const ShownSizeFn& shown);
-    // Decodes again from the kept bytes, no smaller than width x height
-    // (the whole picture's size: all of it); the bytes go once the whole
-    // picture is held. Nonzero when GetDib() holds the result. After one
-    // failure it fails at once, saying nothing more.
+    // Decodes again from the kept bytes at the library's reduction for
+    // width x height (the whole picture's size: all of it), not averaged
+    // further; the bytes go once the whole picture is held. Nonzero when
+    // GetDib() holds the result. After one failure it fails at once.
     int LoadAtLeast(int width, int height);
     // Whether GetDib() holds a reduced decode, and the picture's own size
     // (upright, as GetDib() holds it).
@@ -51,7 +52,7 @@ public:
     const std::string& GetLastError() const { return m_strError; }
 
 private:
-    int Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown);
+    int Decode(const unsigned char* data, std::size_t size, const ShownSizeFn* shown, bool shrink);
 
     CDib* m_pDib = nullptr;
     std::vector<unsigned char> m_bytes; // the file, while only a reduction is decoded

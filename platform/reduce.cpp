@@ -122,9 +122,10 @@ struct Source {
     std::size_t stride;
     int width, height, depth;
     bool topDown;
+    int firstRow; // a top-down band: the row `bits` holds
     std::uint32_t palette[256]; // BGRX bytes, little-endian
 
-    const BYTE* Row(int y) const { return bits + std::size_t(topDown ? y : height - 1 - y) * stride; }
+    const BYTE* Row(int y) const { return bits + std::size_t(topDown ? y - firstRow : height - 1 - y) * stride; }
     int Channels() const { return depth == 24 ? 3 : 4; }
 
     // Source pixels [x0, x1) of visual row y as bytes of Channels() each:
@@ -155,9 +156,10 @@ struct Job {
     const Source* src;
     const Taps* xs;
     const Taps* ys;
-    std::uint32_t* out;
+    std::uint32_t* out; // holds target rows from outTop on
     int width;
     int left, right;
+    int outTop;
 };
 
 template <int C>
@@ -182,7 +184,7 @@ void ReduceRows(const Job& job, int top, int bottom, std::uint32_t* acc, std::ui
         if (k < rows)
             Accumulate(acc, src.Pixels(y0 + k, sx0, sx1, scratch), n, wy[k], k == 0);
         // Then along the row.
-        std::uint32_t* out = job.out + std::size_t(r) * std::size_t(job.width);
+        std::uint32_t* out = job.out + std::size_t(r - job.outTop) * std::size_t(job.width);
         for (int j = job.left; j < job.right; ++j) {
             const std::uint32_t* a = acc + std::size_t(xs.first[std::size_t(j)] - sx0) * C;
             const std::uint16_t* wx = xs.weights.data() + xs.offset[std::size_t(j)];
@@ -238,6 +240,7 @@ bool BoxReducer::Prepare(const BITMAPINFOHEADER* header, const RGBQUAD* colors, 
         return false;
     Source& src = plan->src;
     src.bits = nullptr;
+    src.firstRow = 0;
     src.width = header->biWidth;
     src.topDown = header->biHeight < 0;
     src.height = src.topDown ? -header->biHeight : header->biHeight;
@@ -280,7 +283,7 @@ bool BoxReducer::Run(const void* bits, std::uint32_t* out, int left, int top, in
     bottom = std::min(bottom, m_plan->height);
     if (left >= right || top >= bottom)
         return true;
-    const Job job{&src, &m_plan->xs, &m_plan->ys, out, m_plan->width, left, right};
+    const Job job{&src, &m_plan->xs, &m_plan->ys, out, m_plan->width, left, right, 0};
     // Two halves of the rows at once when the job is worth a thread.
     const std::int64_t work = std::int64_t(bottom - top) * (right - left) * m_plan->xs.widest * m_plan->ys.widest;
     if (threads > 1 && work > 200000 && bottom - top >= 2) {
@@ -296,6 +299,32 @@ bool BoxReducer::Run(const void* bits, std::uint32_t* out, int left, int top, in
         }
     }
     return RunRows(job, top, bottom);
+}
+
+int BoxReducer::SourceRowsFor(int row) const
+{
+    if (!m_plan || row < 0 || row >= m_plan->height)
+        return 0;
+    return m_plan->ys.first[std::size_t(row)] + m_plan->ys.count[std::size_t(row)];
+}
+
+int BoxReducer::FirstSourceRow(int row) const
+{
+    if (!m_plan || row < 0 || row >= m_plan->height)
+        return 0;
+    return m_plan->ys.first[std::size_t(row)];
+}
+
+bool BoxReducer::RunBand(const void* band, int firstRow, std::uint32_t* out, int row) const
+{
+    if (!m_plan || !band || !out || !m_plan->src.topDown || row < 0 || row >= m_plan->height ||
+        FirstSourceRow(row) < firstRow)
+        return false;
+    Source src = m_plan->src;
+    src.bits = static_cast<const BYTE*>(band);
+    src.firstRow = firstRow;
+    const Job job{&src, &m_plan->xs, &m_plan->ys, out, m_plan->width, 0, m_plan->width, row};
+    return RunRows(job, row, row + 1);
 }
 
 bool ReduceDib(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const void* bits, int width, int height,

@@ -24,6 +24,14 @@ public:
     // `threads` above 1 lets a large job use that many threads.
     bool Run(const void* bits, std::uint32_t* out, int left, int top, int right, int bottom, int threads = 1) const;
 
+    // Reducing while the source arrives, for a top-down source: target row
+    // `row` needs source rows [FirstSourceRow(row), SourceRowsFor(row)).
+    int FirstSourceRow(int row) const;
+    int SourceRowsFor(int row) const;
+    // Computes target row `row` into `out` (width pixels) from `band`, which
+    // holds source rows from `firstRow` on, stride apart as the plan's DIB.
+    bool RunBand(const void* band, int firstRow, std::uint32_t* out, int row) const;
+
 private:
     struct Plan;
     std::unique_ptr<Plan> m_plan;

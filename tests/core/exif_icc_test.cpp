@@ -69,6 +69,23 @@ Bytes WithExifChunk(Bytes png, int orientation)
     return png;
 }
 
+// Loading decodes JPEGs at half their size, as for a view showing them so.
+void ShowAtHalf(CPicture& picture)
+{
+    picture.m_shownSize = [](int w, int h, int* cx, int* cy) {
+        *cx = w / 2;
+        *cy = h / 2;
+    };
+}
+
+// Pixel (x, y) from the top-left corner of a picture's reduced decode.
+std::array<int, 3> ReducedRgb(const CPicture& picture, int x, int y)
+{
+    const std::size_t stride = (std::size_t(picture.m_nReducedWidth) * 3 + 3) & ~std::size_t(3);
+    const BYTE* p = picture.m_pReducedBits + stride * std::size_t(picture.m_nReducedHeight - 1 - y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+
 void ExpectUprightF(const CPicture& picture, const std::string& what)
 {
     ASSERT_EQ(picture.GetWidth(), 24) << what;
@@ -99,6 +116,19 @@ TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
         ASSERT_EQ(picture.LoadFile(path, 1, 0), 1) << orientation;
         picture.MarkBitsBorrowed();
         ExpectUprightF(picture, "JPEG orientation " + std::to_string(orientation));
+        // Decoded at half the size, it stands the same way, and so does the
+        // whole picture decoded afterwards from the kept bytes.
+        CPicture half;
+        ShowAtHalf(half);
+        ASSERT_EQ(half.LoadFile(path, 1, 0), 1) << orientation;
+        ASSERT_TRUE(half.IsReduced());
+        ASSERT_EQ(half.m_nReducedWidth, 12);
+        ASSERT_EQ(half.m_nReducedHeight, 20);
+        for (int by = 0; by < 5; ++by)
+            for (int bx = 0; bx < 3; ++bx)
+                EXPECT_EQ(ReducedRgb(half, bx * 4 + 2, by * 4 + 2)[1] < 128, kF[by][bx] == '#') << orientation;
+        ASSERT_EQ(half.LoadFullImage(), 1);
+        ExpectUprightF(half, "JPEG orientation " + std::to_string(orientation) + " after a reduced decode");
     }
     for (int orientation : {6, 7}) {
         const std::string raw = dir.File("raw.png"), path = dir.File("photo.png");
@@ -149,6 +179,15 @@ TEST(ColourProfile, WideGamutRedConvertsAsImageMagickConvertsIt)
         EXPECT_NEAR(red[1], 40, 5) << path;
         EXPECT_NEAR(red[2], 40, 5) << path;
     }
+    // A JPEG decoded at half its size is converted the same way.
+    CPicture half;
+    ShowAtHalf(half);
+    ASSERT_EQ(half.LoadFile(jpg, 1, 0), 1);
+    ASSERT_TRUE(half.IsReduced());
+    const auto red = ReducedRgb(half, 4, 4);
+    EXPECT_NEAR(red[0], 220, 5);
+    EXPECT_NEAR(red[1], 40, 5);
+    EXPECT_NEAR(red[2], 40, 5);
 }
 
 TEST(WrongExtension, PicturesLoadByWhatTheyAreAndOthersKeepTheirMessages)

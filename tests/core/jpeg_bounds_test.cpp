@@ -3,7 +3,9 @@
 // Expected pixels come from the library decoding the same bytes on its own.
 #include "dib_util.h"
 #include "formats/jpegfile.h"
+#include "picture/dib.h"
 #include "picture/picture.h"
+#include "platform/reduce.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -235,6 +237,47 @@ TEST(JpegBounds, DecodesAsTheLibraryWhereverTheDataReaches)
     EXPECT_EQ(reached % 16, 0u); // whole bands of 16 rows
     EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + long(reached * stride), library.begin()));
     EXPECT_TRUE(std::all_of(ours.begin() + long(reached * stride), ours.end(), [](BYTE b) { return b == 0; }));
+}
+
+// Shrunk to the size shown while decoding: the area average of the
+// library's reduction, the same as averaging that reduction afterwards;
+// where the data stops, the rows are black.
+TEST(JpegBounds, ShrunkWhileDecodingAsTheReductionAveragedAfterwards)
+{
+    TempDir dir;
+    const auto shownAs = [](int cx, int cy) {
+        return ShownSizeFn([cx, cy](int, int, int* w, int* h) {
+            *w = cx;
+            *h = cy;
+        });
+    };
+    for (int variant = 0; variant < 3; ++variant) {
+        const std::string path = dir.File("photo.jpg");
+        const Bytes whole = EncodedPhoto(path, variant == 1);
+        if (variant == 2)
+            WriteFileBytes(path, Bytes(whole.begin(), whole.begin() + long(whole.size() / 3)));
+        JpegFile half, shrunk;
+        ASSERT_EQ(half.Load(path, shownAs(31, 102)), 1); // 61 x 203 at 1/2, as it is
+        ASSERT_EQ(shrunk.Load(path, shownAs(20, 70)), 1);
+        ASSERT_TRUE(shrunk.IsReduced());
+        ASSERT_EQ(shrunk.GetDib()->GetWidth(), 20);
+        ASSERT_EQ(shrunk.GetDib()->GetHeight(), 70);
+        EXPECT_EQ(shrunk.GetFullWidth(), 61);
+        std::vector<std::uint32_t> expected(20 * 70);
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(half.GetDib()->GetHandle()));
+        ASSERT_TRUE(ReduceDib(header, nullptr, half.GetDib()->GetBits(), 20, 70, expected.data()));
+        GlobalUnlock(half.GetDib()->GetHandle());
+        const int rows = variant == 2 ? 15 : 70;
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 20; ++x) {
+                const BYTE* p = shrunk.GetDib()->GetBits() + std::size_t(69 - y) * 60 + std::size_t(x) * 3;
+                const std::uint32_t got = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+                if (y < rows)
+                    ASSERT_EQ(got, expected[std::size_t(y) * 20 + std::size_t(x)]) << variant << " " << x << "," << y;
+                else if (y == 69)
+                    ASSERT_EQ(got, 0xFF000000u) << x;
+            }
+    }
 }
 
 TEST(JpegBounds, TinyFilesDeclaringHugePicturesLoadWhatTheyHold)

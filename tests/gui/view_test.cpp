@@ -1,4 +1,5 @@
 #include "app/ViewLayout.h"
+#include "formats/jpegfile.h"
 #include "gui_util.h"
 #include "res/resources.h"
 
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
+#include <filesystem>
 
 TEST(ViewLayout, FitCentreAndZoomSteps)
 {
@@ -191,4 +194,70 @@ TEST(View, PrintedPageHoldsTheWholePicture)
     EXPECT_EQ(page.pixel(45, 54), QColor(Qt::gray).rgb());
     EXPECT_EQ(qRed(page.pixel(2, 9)), 200); // the top row at the top of the band
     EXPECT_EQ(qBlue(page.pixel(87, 50)), 100);
+}
+
+TEST(View, AJpegShownReducedGivesTheWholePicturesPixelsToEveryUse)
+{
+    RunningApp run;
+    run.frame->resize(800, 600);
+    QApplication::processEvents();
+    CKorvexView* view = run.View();
+    view->m_bEffectsOff = 1;
+    // Fine detail that a reduction would smooth away, fitted at under a half.
+    const int w = 1600, h = 1200;
+    std::vector<BYTE> rgb(std::size_t(w) * h * 3);
+    for (std::size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = BYTE((i * 2654435761u) >> 24);
+    TempDir dir;
+    const std::string path = dir.File("big.jpg");
+    JpegFile writer;
+    ASSERT_TRUE(writer.WriteRgb(path, rgb.data(), w, h, TRUE, 90));
+    CPicture whole, turned;
+    ASSERT_EQ(whole.LoadFile(path, 1, 0), 1);
+    ASSERT_EQ(turned.LoadFile(path, 1, 0), 1);
+    ASSERT_EQ(turned.RotateClockwise(), 1);
+    const auto same = [](const CPicture& a, const CPicture& b) {
+        return a.GetBits() && b.GetBits() && a.GetWidth() == b.GetWidth() && a.GetHeight() == b.GetHeight() &&
+               std::memcmp(a.GetBits(), b.GetBits(), std::size_t(a.GetImageSize())) == 0;
+    };
+    const auto open = [&] {
+        ASSERT_TRUE(view->OpenPath(path));
+        ASSERT_TRUE(view->m_picture.IsReduced());
+        EXPECT_LE(view->m_picture.m_nReducedWidth, w / 2);
+    };
+
+    // 1:1: the status texts were the whole picture's all along.
+    open();
+    EXPECT_EQ(run.frame->GetPaneText(3), QStringLiteral("宽×高 = 1600×1200"));
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_ZOOM_ORIGINAL));
+    view->RedrawNow();
+    EXPECT_EQ(run.frame->GetPaneText(1), QStringLiteral("显示比例: 1.000"));
+    EXPECT_TRUE(same(view->m_picture, whole));
+    const BYTE* topLeft = whole.GetRow(h - 1);
+    EXPECT_EQ(view->Surface().Pixel(view->m_nOffsetX, view->m_nOffsetY),
+              0xFF000000u | std::uint32_t(topLeft[2]) << 16 | std::uint32_t(topLeft[1]) << 8 | topLeft[0]);
+
+    open();
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_ROTATE_CW));
+    EXPECT_TRUE(same(view->m_picture, turned));
+
+    // Printed from the whole picture: the same page as printed once more.
+    open();
+    QImage first(300, 200, QImage::Format_RGB32), again(300, 200, QImage::Format_RGB32);
+    view->PrintPage(&first);
+    EXPECT_FALSE(view->m_picture.IsReduced());
+    view->PrintPage(&again);
+    EXPECT_EQ(first, again);
+
+    // Saved after the file is gone: the whole picture, from the kept bytes.
+    open();
+    std::filesystem::remove(path);
+    FakeServices& fake = Fake();
+    fake.dialogPath = QString::fromStdString(dir.File("saved.bmp"));
+    fake.dialogFilter = 2; // BMP
+    ASSERT_TRUE(run.frame->ExecuteCommand(res::ID_FILE_SAVE_AS));
+    CPicture saved;
+    ASSERT_EQ(saved.LoadFile(dir.File("saved.bmp"), 1, 0), 1);
+    EXPECT_TRUE(same(saved, whole));
+    EXPECT_TRUE(fake.messages.isEmpty());
 }

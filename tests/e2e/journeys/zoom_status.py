@@ -1,7 +1,10 @@
 """The zoom commands from the menu and their keys: the picture's size on
-screen and the status texts, each pane's text whole."""
+screen and the status texts, each pane's text whole. A photo far larger
+than the window is fitted and then shown at 1.000, its texts those of the
+whole picture throughout."""
 import os
 import struct
+import subprocess
 
 import korvex_e2e as k
 
@@ -68,3 +71,38 @@ def run(s):
         problems = [p for p in (s.pane_shows(wid, 3, "宽×高 = 800×600"),
                                 s.pane_shows(wid, 4, "X = 500 , Y = 1")) if p]
         k.check(not problems, "; ".join(problems))
+
+    # The next picture, a 4000x3000 JPEG: fitted (drawn from a reduced
+    # decode), the factor and the size are still the whole picture's; at
+    # 1.000 its top-left corner fills the view.
+    k.framed_picture(pics + "/q.bmp", 4000, 3000, GREEN)
+    subprocess.run(["convert", pics + "/q.bmp", "-quality", "95", pics + "/q.jpg"], check=True, env=s.env)
+    os.remove(pics + "/q.bmp")
+    s.key("Next")
+    s.wait_title(wid, "q.jpg - " + k.APP_TITLE)
+    x, y, w, h = s.geometry(wid)
+    # The view alone: the toolbar's icons have greens and blues of their own.
+    area = k.clip((x, y + 90, x + w, y + h - 40), (0, 0, 1920, 1080))
+
+    def framed(img):
+        snapped = img.snapped([GREEN, k.BORDER])
+        outer, inner = snapped.bbox(k.BORDER), snapped.bbox(GREEN)
+        return (outer, inner) if outer and inner and outer[0] < inner[0] and inner[2] < outer[2] else None
+    outer, _ = s.wait_screen(framed, 30, "the photo fitted whole", area)
+    shown = outer[3] - outer[1]
+    k.check(shown < 1500, "the photo is shown %d pixels high, not fitted" % shown)
+    texts = [factor_text(f32(v / 3000)) for v in (shown, shown + 1, shown - 1, shown + 4, shown + 3)]
+    k.wait_until(lambda: any(s.pane_shows(wid, 1, t) is None for t in texts), 10,
+                 "pane 1 to show the photo's fit factor, one of %s" % texts)
+    s.wait_pane(wid, 3, "宽×高 = 4000×3000")
+
+    zoom(s, wid, "l")
+    s.wait_pane(wid, 1, factor_text(1.0))
+    s.wait_pane(wid, 3, "宽×高 = 4000×3000")
+
+    def corner(img):
+        snapped = img.snapped([GREEN, k.BORDER])
+        inner = snapped.bbox(GREEN)
+        return inner if inner and inner[2] - inner[0] >= area[2] - area[0] - 40 else None
+    inner = s.wait_screen(corner, 30, "the photo's corner filling the view at 1.000", area)
+    k.check(inner[0] - x in range(12, 21), "at 1.000 the border is %d pixels wide, not 16" % (inner[0] - x))
