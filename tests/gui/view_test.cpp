@@ -244,6 +244,8 @@ TEST(View, AJpegShownReducedGivesTheWholePicturesPixelsToEveryUse)
     // Printed from the whole picture: the same page as printed once more.
     open();
     QImage first(300, 200, QImage::Format_RGB32), again(300, 200, QImage::Format_RGB32);
+    first.fill(Qt::gray);
+    again.fill(Qt::gray);
     view->PrintPage(&first);
     EXPECT_FALSE(view->m_picture.IsReduced());
     view->PrintPage(&again);
