@@ -81,6 +81,10 @@ def main():
     row("tga-raw", "ReadTga raw 24-bit 6000x4000 from memory", formats["BM_ReadTgaRaw"]["ms"],
         "malloc + memcpy", formats["BM_CopyIntoFreshMemory"]["ms"], "the same bytes into fresh memory")
 
+    jpeg = run(f"{bench}/bench_jpeg_reduce")
+    row("jpeg-fitted", "JPEG q75 6000x4000 decoded for a 1916x1004 view (1506x1004)", jpeg["BM_JpegFitted"]["ms"],
+        "the whole decode", jpeg["BM_JpegWhole"]["ms"], "libjpeg's 1/2, averaged while decoding")
+
     effects = run(f"{bench}/bench_effects")
     plain = effects["Draw"]["ms"]
     for name in ("ShowHorizontalBlinds", "ShowVerticalBlinds", "ShowMosaic", "ShowScanDown", "ShowScanUp"):
