@@ -325,8 +325,9 @@ void BandRoom(ReadJob* job)
 {
     if (job->bandCount < job->bandRows)
         return;
-    const int keep = job->reducer->FirstSourceRow(job->nextRow);
-    const int drop = std::min(keep - job->bandFirst, job->bandCount);
+    const int held = job->bandFirst + job->bandCount;
+    const int keep = job->nextRow < job->height ? job->reducer->FirstSourceRow(job->nextRow) : held;
+    const int drop = std::clamp(keep - job->bandFirst, 0, job->bandCount);
     std::memmove(job->band, job->band + std::size_t(drop) * job->bandStride,
                  std::size_t(job->bandCount - drop) * job->bandStride);
     job->bandFirst += drop;
@@ -744,6 +745,7 @@ int JpegFile::Load(const std::string& path)
         m_strError = WithPath("JPEG :\nCan't open ", path);
         return 0;
     }
+    std::vector<unsigned char>().swap(m_bytes);
     return Decode(file.Data(), file.Size(), nullptr, false);
 }
 
