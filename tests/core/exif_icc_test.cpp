@@ -69,12 +69,13 @@ Bytes WithExifChunk(Bytes png, int orientation)
     return png;
 }
 
-// Loading decodes JPEGs at half their size, as for a view showing them so.
+// Loading decodes JPEGs as for a view showing them a little under half
+// their size: at a half, averaged down to that.
 void ShowAtHalf(CPicture& picture)
 {
     picture.m_shownSize = [](int w, int h, int* cx, int* cy) {
-        *cx = w / 2;
-        *cy = h / 2;
+        *cx = w / 2 - 1;
+        *cy = h / 2 - 1;
     };
 }
 
@@ -122,11 +123,12 @@ TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
         ShowAtHalf(half);
         ASSERT_EQ(half.LoadFile(path, 1, 0), 1) << orientation;
         ASSERT_TRUE(half.IsReduced());
-        ASSERT_EQ(half.m_nReducedWidth, 12);
-        ASSERT_EQ(half.m_nReducedHeight, 20);
+        ASSERT_EQ(half.m_nReducedWidth, 11);
+        ASSERT_EQ(half.m_nReducedHeight, 19);
         for (int by = 0; by < 5; ++by)
             for (int bx = 0; bx < 3; ++bx)
-                EXPECT_EQ(ReducedRgb(half, bx * 4 + 2, by * 4 + 2)[1] < 128, kF[by][bx] == '#') << orientation;
+                EXPECT_EQ(ReducedRgb(half, (2 * bx + 1) * 11 / 6, (2 * by + 1) * 19 / 10)[1] < 128, kF[by][bx] == '#')
+                    << orientation << " block " << bx << "," << by;
         ASSERT_EQ(half.LoadFullImage(), 1);
         ExpectUprightF(half, "JPEG orientation " + std::to_string(orientation) + " after a reduced decode");
     }
