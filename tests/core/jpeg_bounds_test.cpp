@@ -272,10 +272,11 @@ TEST(JpegBounds, ShrunkWhileDecodingAsTheReductionAveragedAfterwards)
             for (int x = 0; x < 20; ++x) {
                 const BYTE* p = shrunk.GetDib()->GetBits() + std::size_t(69 - y) * 60 + std::size_t(x) * 3;
                 const std::uint32_t got = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
-                if (y < rows)
+                if (y < rows) {
                     ASSERT_EQ(got, expected[std::size_t(y) * 20 + std::size_t(x)]) << variant << " " << x << "," << y;
-                else if (y == 69)
+                } else if (y == 69) {
                     ASSERT_EQ(got, 0xFF000000u) << x;
+                }
             }
     }
 }
