@@ -4,12 +4,13 @@
 #include "KorvexDoc.h"
 #include "KorvexView.h"
 #include "MainFrame.h"
+#include "PrintSupport.h"
+#include "formats/messages.h"
 #include "res/resources.h"
 
 #include <QApplication>
+#include <QLibrary>
 #include <QLibraryInfo>
-#include <QPageSetupDialog>
-#include <QPrinter>
 #include <QSettings>
 #include <QTranslator>
 
@@ -91,7 +92,7 @@ CKorvexApp::CKorvexApp()
 CKorvexApp::~CKorvexApp()
 {
     m_pFrame.reset();
-    m_pPrinter.reset();
+    m_pPrint.reset();
     if (g_app == this)
         g_app = nullptr;
 }
@@ -104,6 +105,9 @@ bool CKorvexApp::InitInstance(const std::vector<std::string>& arguments)
     InstallQtTranslation();
     // The recent-file list (4 entries) lives under "Recent File List" in it.
 
+    // The menu belongs to the frame, as the frame's own menu bar: no asking
+    // the session bus at start-up whether a desktop-wide menu is there.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     m_pDoc = std::make_unique<CKorvexDoc>();
     m_pFrame = std::make_unique<CMainFrame>(m_pDoc.get(), this);
     m_pMainWnd = m_pFrame.get();
@@ -116,7 +120,9 @@ bool CKorvexApp::InitInstance(const std::vector<std::string>& arguments)
         AddToRecentFiles(path);
         CMainFrame* frame = m_pFrame.get();
         frame->m_onReady = [frame, path] {
-            QApplication::processEvents(); // the view takes the window's new size
+            // The layouts give the view the window's new size; nothing is
+            // painted before the picture is there to be painted.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
             frame->GetActiveView()->OpenPath(path);
             frame->UpdateCommandUI();
         };
@@ -132,18 +138,32 @@ void CKorvexApp::OnAppAbout()
     m_showAbout(m_pMainWnd);
 }
 
-QPrinter* CKorvexApp::Printer()
+CPrintSupport* CKorvexApp::PrintSupport()
 {
-    // Not at start-up: the print system is slow to ask and rarely needed.
-    if (!m_pPrinter)
-        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return m_pPrinter.get();
+    if (m_pPrint)
+        return m_pPrint.get();
+    // Installed, the module is in the library folder beside the program's;
+    // in the build tree it is next to the program.
+    const QString dir = QCoreApplication::applicationDirPath();
+    QString error;
+    for (const QString& path : {dir + QStringLiteral("/" KORVEX_MODULE_DIR "/korvex-print.so"),
+                                dir + QStringLiteral("/korvex-print.so")}) {
+        QLibrary module(path);
+        if (const auto create = reinterpret_cast<CreatePrintSupportFn>(module.resolve("KorvexCreatePrintSupport"))) {
+            m_pPrint.reset(create());
+            return m_pPrint.get();
+        }
+        if (error.isEmpty())
+            error = module.errorString();
+    }
+    AfxMessageBox("打印失败!\n" + error.toStdString());
+    return nullptr;
 }
 
 void CKorvexApp::OnFilePrintSetup()
 {
-    QPageSetupDialog dlg(Printer(), m_pMainWnd);
-    dlg.exec();
+    if (CPrintSupport* print = PrintSupport())
+        print->PageSetup(m_pMainWnd);
 }
 
 // A path whose bytes are UTF-8 is stored as text, as it always was; any

@@ -11,7 +11,7 @@
 class CKorvexDoc;
 class QWidget;
 class CMainFrame;
-class QPrinter;
+class CPrintSupport;
 
 class CKorvexApp : public CCmdTarget {
 public:
@@ -24,9 +24,9 @@ public:
     bool InitInstance(const std::vector<std::string>& arguments);
     void OnAppAbout();
     void OnFilePrintSetup();
-    // The application's one printer, made on first use: what Print Setup
-    // chooses is what Print and Print Preview use.
-    QPrinter* Printer();
+    // The print module, loaded on first use; null (the user told why) when
+    // it cannot be loaded.
+    CPrintSupport* PrintSupport();
 
     CMainFrame* m_pMainWnd = nullptr;
     CKorvexDoc* GetDocument() const { return m_pDoc.get(); }
@@ -42,7 +42,7 @@ public:
 private:
     std::unique_ptr<CKorvexDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
-    std::unique_ptr<QPrinter> m_pPrinter;
+    std::unique_ptr<CPrintSupport> m_pPrint;
 };
 
 CKorvexApp* AfxGetApp();

@@ -3,6 +3,7 @@
 #include "KorvexApp.h"
 #include "KorvexDoc.h"
 #include "MainFrame.h"
+#include "PrintSupport.h"
 #include "formats/colourprofile.h"
 #include "formats/messages.h"
 #include "formats/save.h"
@@ -15,9 +16,6 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -556,10 +554,12 @@ void CKorvexView::RedrawNow()
 {
     m_bRedrawQueued = false;
     const QSize vp = DeviceViewportSize();
+    const std::uint32_t background = palette().color(QPalette::Window).rgb() | 0xFF000000u;
     if (m_surface.Width() != vp.width() || m_surface.Height() != vp.height())
-        m_surface.Resize(vp.width(), vp.height());
+        m_surface.Resize(vp.width(), vp.height(), background);
+    else
+        m_surface.Fill(background);
     m_surface.ResetClip();
-    m_surface.Fill(palette().color(QPalette::Window).rgb() | 0xFF000000u);
     m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
     OnDraw(&m_surface);
     viewport()->update();
@@ -658,25 +658,15 @@ void CKorvexView::contextMenuEvent(QContextMenuEvent* event)
 void CKorvexView::Print(bool withDialog)
 {
     CKorvexApp* app = AfxGetApp();
-    if (!app)
-        return;
-    QPrinter* printer = app->Printer();
-    if (withDialog) {
-        QPrintDialog dialog(printer, window());
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-    }
-    PrintPage(printer);
+    if (CPrintSupport* print = app ? app->PrintSupport() : nullptr)
+        print->Print(window(), withDialog, [this](QPaintDevice* page) { PrintPage(page); });
 }
 
 void CKorvexView::PrintPreview()
 {
     CKorvexApp* app = AfxGetApp();
-    if (!app)
-        return;
-    QPrintPreviewDialog preview(app->Printer(), window());
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintPage(printer); });
-    preview.exec();
+    if (CPrintSupport* print = app ? app->PrintSupport() : nullptr)
+        print->Preview(window(), [this](QPaintDevice* page) { PrintPage(page); });
 }
 
 void CKorvexView::PrintPage(QPaintDevice* printer)
@@ -702,8 +692,13 @@ void CKorvexView::PrintPage(QPaintDevice* printer)
     const double dotsPerPixel = std::max(1.0, double(printer->logicalDpiX()) / 300.0);
     const int rw = std::max(1, std::min(w, static_cast<int>(place.cx / dotsPerPixel)));
     const int rh = std::max(1, static_cast<int>(double(rw) * h / w));
-    auto* surface = new SurfaceDC(rw, rh);
-    surface->Fill(0xFFFFFFFFu);
+    auto* surface = new SurfaceDC;
+    surface->Resize(rw, rh, 0xFFFFFFFFu);
+    if (surface->Width() == 0) {
+        delete surface;
+        AfxMessageBox("打印失败!");
+        return;
+    }
     m_picture.Draw(surface, 0, 0, rw, rh, 0, 0, w, h, 0);
     const QImage image(reinterpret_cast<const uchar*>(surface->Bits()), rw, rh, rw * 4, QImage::Format_RGB32,
                        [](void* p) { delete static_cast<SurfaceDC*>(p); }, surface);

@@ -128,7 +128,7 @@ QAction* CMainFrame::MakeAction(int id, const QString& text)
     action->setData(id);
     action->setToolTip(res::Tooltip(id));
     action->setStatusTip(QString()); // prompts never reach the status bar
-    action->setIcon(QIcon(res::ToolbarImage(id)));
+    action->setIcon(res::ToolbarIcon(id));
     action->setIconVisibleInMenu(false);
     connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
     addAction(action); // keys work even while the menu bar is hidden

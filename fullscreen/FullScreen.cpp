@@ -183,7 +183,7 @@ bool CMainFrame::CreateFullScreenBar()
         }
         QAction* action = m_fullScreenActions.value(id);
         if (!action) {
-            action = new QAction(QIcon(res::ToolbarImage(id, 16, 15)), res::Tooltip(id), this);
+            action = new QAction(res::ToolbarIcon(id, 16, 15), res::Tooltip(id), this);
             action->setData(id);
             action->setToolTip(res::Tooltip(id));
             connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });

@@ -1,6 +1,7 @@
 #include "surface.h"
 
 #include "platform/dibformat.h"
+#include "platform/largeblock.h"
 
 #include <algorithm>
 
@@ -18,11 +19,19 @@ inline BYTE Expand5(unsigned c)
 
 } // namespace
 
-void SurfaceDC::Resize(int width, int height)
+void SurfaceDC::Resize(int width, int height, std::uint32_t colour)
 {
     m_width = std::max(0, width);
     m_height = std::max(0, height);
-    m_pixels.assign(std::size_t(m_width) * std::size_t(m_height), 0xFF000000u);
+    const std::size_t count = std::size_t(m_width) * std::size_t(m_height);
+    if (count != m_count) {
+        m_pixels.reset();
+        m_pixels.reset(static_cast<std::uint32_t*>(AllocLargeBlock(count * sizeof(std::uint32_t))));
+        m_count = m_pixels ? count : 0;
+        if (!m_pixels)
+            m_width = m_height = 0;
+    }
+    std::fill_n(m_pixels.get(), m_count, colour);
     ResetClip();
 }
 
@@ -54,7 +63,7 @@ void SurfaceDC::ApplyClip()
 
 void SurfaceDC::Fill(std::uint32_t colour)
 {
-    std::fill(m_pixels.begin(), m_pixels.end(), colour);
+    std::fill_n(m_pixels.get(), m_count, colour);
     AddDirty(0, 0, m_width, m_height);
 }
 
@@ -84,7 +93,7 @@ void SurfaceDC::FillRect(int left, int top, int right, int bottom, std::uint32_t
     const int x0 = std::max<int>(left - m_originX, m_clip.left), x1 = std::min<int>(right - m_originX, m_clip.right);
     const int y0 = std::max<int>(top - m_originY, m_clip.top), y1 = std::min<int>(bottom - m_originY, m_clip.bottom);
     for (int y = y0; y < y1; ++y)
-        std::fill_n(m_pixels.data() + std::size_t(y) * m_width + x0, std::max(0, x1 - x0), colour);
+        std::fill_n(m_pixels.get() + std::size_t(y) * m_width + x0, std::max(0, x1 - x0), colour);
     AddDirty(x0, y0, x1, y1);
 }
 
@@ -130,7 +139,7 @@ BOOL SurfaceDC::StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const B
             continue;
         const long long stored = topDown ? sy : height - 1 - sy;
         const BYTE* row = bits + std::size_t(stored) * stride;
-        std::uint32_t* out = m_pixels.data() + std::size_t(y) * m_width;
+        std::uint32_t* out = m_pixels.get() + std::size_t(y) * m_width;
         const int* map = m_xmap.data();
         switch (depth) {
         case 1:

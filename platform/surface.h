@@ -7,6 +7,8 @@
 #include "dc.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 class SurfaceDC : public DeviceContext {
@@ -14,12 +16,14 @@ public:
     SurfaceDC() = default;
     SurfaceDC(int width, int height) { Resize(width, height); }
 
-    void Resize(int width, int height);
+    // Every pixel `colour` afterwards. A surface whose memory cannot be had
+    // is left empty (0 x 0).
+    void Resize(int width, int height, std::uint32_t colour = 0xFF000000u);
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    std::uint32_t* Bits() { return m_pixels.data(); }
-    const std::uint32_t* Bits() const { return m_pixels.data(); }
-    std::uint32_t Pixel(int x, int y) const { return m_pixels[std::size_t(y) * std::size_t(m_width) + std::size_t(x)]; }
+    std::uint32_t* Bits() { return m_pixels.get(); }
+    const std::uint32_t* Bits() const { return m_pixels.get(); }
+    std::uint32_t Pixel(int x, int y) const { return m_pixels.get()[std::size_t(y) * std::size_t(m_width) + std::size_t(x)]; }
 
     // Logical (0, 0) maps to device (-origin.x, -origin.y).
     void SetViewportOrigin(int x, int y)
@@ -43,7 +47,13 @@ public:
     bool HoldsPixels() const override { return true; }
 
 private:
-    std::vector<std::uint32_t> m_pixels;
+    struct FreeBlock {
+        void operator()(std::uint32_t* p) const { std::free(p); }
+    };
+    // A window's worth of pixels is megabytes: a large block, so that its
+    // first touch is a few huge-page faults rather than thousands.
+    std::unique_ptr<std::uint32_t[], FreeBlock> m_pixels;
+    std::size_t m_count = 0;
     int m_width = 0;
     int m_height = 0;
     int m_originX = 0;

@@ -2,6 +2,7 @@
 
 #include "resources.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -266,6 +267,47 @@ QPixmap ToolbarImage(int command, int width, int height)
     default: Text(p, QString::number(command % 100), kInk, 7); break;
     }
     return pixmap;
+}
+
+namespace {
+
+class LazyToolbarIcon : public QIconEngine {
+public:
+    LazyToolbarIcon(int command, QSize size) : m_command(command), m_size(size) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Drawn().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Drawn().pixmap(size, mode, state);
+    }
+    // Layouts ask for the size before anything is shown: no drawing for that.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return m_size.width() <= size.width() && m_size.height() <= size.height()
+                   ? m_size
+                   : m_size.scaled(size, Qt::KeepAspectRatio);
+    }
+    QIconEngine* clone() const override { return new LazyToolbarIcon(*this); }
+
+private:
+    const QIcon& Drawn()
+    {
+        if (m_icon.isNull())
+            m_icon = QIcon(ToolbarImage(m_command, m_size.width(), m_size.height()));
+        return m_icon;
+    }
+    int m_command;
+    QSize m_size;
+    QIcon m_icon;
+};
+
+} // namespace
+
+QIcon ToolbarIcon(int command, int width, int height)
+{
+    return QIcon(new LazyToolbarIcon(command, QSize(width, height)));
 }
 
 QPixmap AppIcon(int size)
