@@ -278,6 +278,11 @@ for pic in tiny.bmp shown.jpg shown.bmp; do
       "$(paint open --colour ff00ff --ours "$OURS $W/$pic" --peer "$(peer_cmd "$p" "$W/$pic")")"
   done
 done
+# The toolkit's floor: a bare Qt Widgets window that paints the block and
+# nothing else, against feh on the tiny picture.
+screen_row open-floor "open to first paint, bare Qt Widgets window (block only)" feh \
+  "$(paint open --colour ff00ff --ours "$BUILD/bench/qt_floor" --peer "feh -F $W/tiny.bmp")" \
+  "no viewer: what any Qt Widgets program costs here"
 screen_row open-shipped "open to first paint, JPEG $BIG, load effects as shipped" feh \
   "$(paint open --colour ff00ff --ours "env KORVEX_NO_ANIMATION=1 $VIEWER $W/shown.jpg" --peer "feh -F $W/shown.jpg")" \
   "random load effect each run; seen once it reaches the middle"
