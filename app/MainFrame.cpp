@@ -2,6 +2,7 @@
 
 #include "KorvexDoc.h"
 #include "WindowAnimation.h"
+#include "WindowSystem.h"
 #include "KorvexView.h"
 #include "res/artwork.h"
 #include "res/resources.h"
@@ -272,20 +273,23 @@ void CMainFrame::PlayOpeningAnimation(int row)
 
 void CMainFrame::ShowMaximizedEverywhere()
 {
-    // Ask for the available area as well as the maximized state: a window
-    // manager maximizes, and without one the area is what the window gets.
-    // Either way the picture waits for the resize that brings the final
-    // size, not for a fixed time; the timer only covers a window system
-    // that never sends one.
+    // A window manager maximizes the window itself, and takes a geometry
+    // asked for while it does (or once it has) as a wish to leave the
+    // maximized state: there the state alone is asked for. Without one the
+    // state changes nothing, and the window takes the available area by
+    // hand. Either way the picture waits for the resize that brings the
+    // final size, not for a fixed time; the timer only covers a window
+    // system that never sends one.
     m_bSettling = true;
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        if (!m_bFullScreen && !OnWayland())
-            setGeometry(s->availableGeometry());
+    const bool byHand = !m_bFullScreen && !OnWayland() && !X11WindowManagerRunning();
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (byHand && s)
+        setGeometry(s->availableGeometry());
     showMaximized();
-    if (QGuiApplication::platformName() == QLatin1String("offscreen") || CoversAvailableArea())
+    if (QGuiApplication::platformName() == QLatin1String("offscreen") || (byHand && CoversAvailableArea()))
         QTimer::singleShot(0, this, [this] { Settle(); });
     else
-        QTimer::singleShot(300, this, [this] { Settle(); });
+        QTimer::singleShot(byHand ? 300 : 2000, this, [this] { Settle(); });
 }
 
 bool CMainFrame::CoversAvailableArea() const
@@ -303,8 +307,8 @@ void CMainFrame::Settle()
         return;
     m_bSettling = false;
     // Without a window manager the maximized state alone changes nothing:
-    // then take the available area by hand.
-    if (isMaximized() && !m_bFullScreen && !OnWayland() && !CoversAvailableArea())
+    // then take the available area by hand (never with one: see above).
+    if (isMaximized() && !m_bFullScreen && !OnWayland() && !CoversAvailableArea() && !X11WindowManagerRunning())
         if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
             setGeometry(s->availableGeometry());
     if (m_onReady) {

@@ -76,6 +76,14 @@ int main(int argc, char** argv)
     // no window animations there.
     if (qEnvironmentVariableIsSet("KORVEX_NO_ANIMATION") || CMainFrame::OnWayland())
         CMainFrame::SetAnimationsEnabled(false);
+    // Qt takes a window whose frame callback is 100 ms late for hidden, and
+    // while it is, a resize the compositor asks for goes out without the new
+    // window geometry: the next frame of a maximized or full-screen window
+    // then breaks the protocol (a busy compositor is late often enough).
+    // A window that waits for its callbacks however late they are is never
+    // taken for hidden. Read as each window is made, so set before the first.
+    if (CMainFrame::OnWayland() && !qEnvironmentVariableIsSet("QT_WAYLAND_FRAME_CALLBACK_TIMEOUT"))
+        qputenv("QT_WAYLAND_FRAME_CALLBACK_TIMEOUT", "0");
 
     // What the core reports appears in a message box with the application's caption.
     InstallMessageSink();

@@ -4,6 +4,7 @@
 #include "app/KorvexView.h"
 #include "app/MainFrame.h"
 #include "app/WindowAnimation.h"
+#include "app/WindowSystem.h"
 #include "res/artwork.h"
 #include "res/resources.h"
 
@@ -23,10 +24,6 @@
 
 #include <cstdlib>
 #include <ctime>
-
-#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
-#include <xcb/xcb.h>
-#endif
 
 namespace {
 
@@ -59,32 +56,6 @@ bool g_barInside = false;
 int BarWidth(const QWidget* bar)
 {
     return bar->frameGeometry().width();
-}
-
-// Where a top-level window's client area really is. A window manager that
-// keeps a window in place need not tell, so on X the server is asked;
-// elsewhere Qt's own idea of it is all there is.
-QPoint ClientPosition(QWidget* window)
-{
-#if defined(KORVEX_HAVE_XCB) && QT_CONFIG(xcb)
-    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-        xcb_connection_t* c = x11->connection();
-        const auto id = static_cast<xcb_window_t>(window->winId());
-        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
-        if (geometry) {
-            xcb_translate_coordinates_reply_t* at =
-                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, geometry->root, 0, 0), nullptr);
-            std::free(geometry);
-            if (at) {
-                const qreal ratio = window->devicePixelRatioF();
-                const QPoint p(qRound(at->dst_x / ratio), qRound(at->dst_y / ratio));
-                std::free(at);
-                return p;
-            }
-        }
-    }
-#endif
-    return window->geometry().topLeft();
 }
 
 } // namespace

@@ -56,17 +56,14 @@ def run(s):
         s.key("F11")
         k.wait_until(lambda: "FULLSCREEN" not in s.wm_state(wid), 5, "F11 to leave full screen")
     s.wait_no_window(BAR_TITLE)
-    # Full screen gives back the state the frame had; a frame that started
-    # unmaximized (the intermittent start-up fault) comes back unmaximized.
-    with s.fault("issue 19 point 11"):
-        k.wait_until(lambda: "MAXIMIZED_VERT" in s.wm_state(wid), 10, "the frame to be maximized again")
+    # Full screen gives back the state the frame had.
+    k.wait_until(lambda: "MAXIMIZED_VERT" in s.wm_state(wid), 10, "the frame to be maximized again")
     title = s.title(wid)
     time.sleep(2.2)  # two slideshow steps, if it still ran
     k.check(s.title(wid) == title, "the slideshow went on after full screen ended")
     outer, _, _ = s.wait_picture(wid, COLOURS[title.split(" - ")[0]])
     fx, fy, fw, fh = s.geometry(wid)
-    with s.fault("issue 19 point 11"):
-        left, right = outer[0] - fx, fx + fw - outer[2]
-        k.check(abs(left - right) <= 2, "after full screen the picture is off centre: %d px left, %d px right"
-                % (left, right))
+    left, right = outer[0] - fx, fx + fw - outer[2]
+    k.check(abs(left - right) <= 2, "after full screen the picture is off centre: %d px left, %d px right"
+            % (left, right))
 
