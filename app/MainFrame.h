@@ -160,6 +160,7 @@ private:
     QPoint m_barWanted;                 // where the last move asked the toolbar to go
     int m_nBarWidthWanted = 0;          // and its width then
     bool m_bPlacementRetried = false;
+    int m_nPlacementChecks = 0;         // read-backs since the last move
     bool m_bMaximizeWhenNormal = false; // left full screen on Wayland, maximized before
     QHash<int, QAction*> m_fullScreenActions;
 };

@@ -60,7 +60,7 @@ int main(int argc, char** argv)
         return 1;
     }
     CKorvexApp app;
-    if (!app.InitInstance({QString::fromStdString(path)}))
+    if (!app.InitInstance({path}))
         return 1;
     CMainFrame* frame = app.m_pMainWnd;
     CKorvexView* view = frame->GetActiveView();

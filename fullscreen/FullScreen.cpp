@@ -52,6 +52,10 @@ constexpr unsigned kClosingFlags[20] = {
 
 bool g_barInside = false;
 
+// How often a tool window's place is read back (every 500 ms) before its
+// move counts as ignored.
+constexpr int kPlacementChecks = 6;
+
 // The toolbar's width: its window's own rectangle.
 int BarWidth(const QWidget* bar)
 {
@@ -228,6 +232,7 @@ void CMainFrame::FloatFullScreenBar(int x, int y)
     m_barWanted = QPoint(x, y);
     m_nBarWidthWanted = BarWidth(m_pBarWindow);
     m_bPlacementRetried = false;
+    m_nPlacementChecks = 0;
     m_pBarWindow->move(x, y);
     if (m_pBarWindow->isWindow()) {
         if (m_pBarWindow->isHidden())
@@ -262,6 +267,12 @@ void CMainFrame::CheckBarPlacement()
     // toolbar off its edge: then parked means hidden.
     if (!m_bBarShown) {
         m_pBarWindow->hide();
+        return;
+    }
+    // A busy window manager may not have got to the move yet; one that
+    // ignores moves never does. Read back for a few seconds before deciding.
+    if (++m_nPlacementChecks < kPlacementChecks) {
+        m_pPlacementCheck->start();
         return;
     }
     // The window manager keeps the toolbar where it likes: from now on the

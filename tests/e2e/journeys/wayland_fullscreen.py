@@ -70,10 +70,14 @@ def run(s):
     s.move(ox + 900, oy + 500)
     s.key("Escape")
     s.wait_screen(lambda img: not _caption(img), 10, "the toolbar to go with full screen", corner)
-    k.time.sleep(1)
+    # Out of full screen the frame is first normal, then maximized again:
+    # the menu waits until the output has been still for a second.
+    s.wait_stable((ox, oy, ox + 1600, oy + 900), timeout=15, quiet=1.0)
     alive("Escape")
+    menu = (ox, oy + 60, ox + 300, oy + 400)
+    closed = s.grab(menu).data
     s.key("alt+f")
-    k.time.sleep(1)
+    s.wait_screen(lambda img: img.data != closed, 10, "the File menu to open", menu)
     s.key("x")
     k.wait_until(lambda: s.app.poll() is not None, 15, "the program to end")
     k.check(s.app.returncode == 0, "korvex ended with status %s" % s.app.returncode)
