@@ -7,6 +7,7 @@
 #include "picture/effects.h"
 #include "res/resources.h"
 
+#include <QRegion>
 #include <QScrollBar>
 
 #include <cmath>
@@ -97,14 +98,16 @@ void CKorvexView::FlushSurface()
     // A synchronous repaint of what the step drew: it is on screen before
     // the pause. No events are processed meanwhile, so input waits and
     // timers that fall due run once the effect is over.
-    const RECT dirty = m_surface.TakeDirty();
-    if (dirty.left < dirty.right && dirty.top < dirty.bottom) {
-        // The surface counts device pixels, the widget logical ones.
-        const double ratio = DevicePixelRatio();
-        const int left = int(std::floor(dirty.left / ratio)), top = int(std::floor(dirty.top / ratio));
-        const int right = int(std::ceil(dirty.right / ratio)), bottom = int(std::ceil(dirty.bottom / ratio));
-        viewport()->repaint(QRect(left, top, right - left, bottom - top));
+    // The surface counts device pixels, the widget logical ones.
+    const double ratio = DevicePixelRatio();
+    QRegion region;
+    for (const RECT& r : m_surface.TakeDirtyRects()) {
+        const int left = int(std::floor(r.left / ratio)), top = int(std::floor(r.top / ratio));
+        const int right = int(std::ceil(r.right / ratio)), bottom = int(std::ceil(r.bottom / ratio));
+        region += QRect(left, top, right - left, bottom - top);
     }
+    if (!region.isEmpty())
+        viewport()->repaint(region);
 }
 
 void CKorvexView::ShowFrameBeforeEffect()

@@ -128,26 +128,32 @@ void CornerEntry(const CPicture& pic, HDC hdc, const EffectLayout& layout, const
     }
 }
 
-// A full draw of which only the part showing the picture's pixels from
-// rows [top, bottom) (counted from the top) and columns [left, right) can
-// differ from what the context already holds: the rest is left as it is.
-void BandDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout, int top, int bottom, int left, int right)
+// Limits drawing to where the stretch of a w x h picture maps its rows
+// [top, bottom) and columns [left, right), a pixel more on every side.
+// False (nothing limited) when the picture is drawn at no size.
+bool LimitToBand(HDC hdc, const EffectLayout& layout, int w, int h, int top, int bottom, int left, int right)
 {
-    const int w = pic.GetWidth(), h = pic.GetHeight();
     const int tw = T(layout, w), th = T(layout, h);
-    if (tw <= 0 || th <= 0) {
-        FullDraw(pic, hdc, layout);
-        return;
-    }
-    // A pixel more on every side than the stretch can map the band to.
+    if (tw <= 0 || th <= 0)
+        return false;
     auto edge = [](int origin, double v, int size, int total) {
         return origin + static_cast<int>(std::clamp(std::floor(v * total / size), -1.0, double(total) + 1.0));
     };
     const RECT band{edge(layout.offsetX, left, w, tw) - 1, edge(layout.offsetY, top, h, th) - 1,
                     edge(layout.offsetX, right, w, tw) + 2, edge(layout.offsetY, bottom, h, th) + 2};
     hdc->LimitDrawing(&band);
+    return true;
+}
+
+// A full draw of which only the part showing the picture's pixels from
+// rows [top, bottom) (counted from the top) and columns [left, right) can
+// differ from what the context already holds: the rest is left as it is.
+void BandDraw(const CPicture& pic, HDC hdc, const EffectLayout& layout, int top, int bottom, int left, int right)
+{
+    const bool limited = LimitToBand(hdc, layout, pic.GetWidth(), pic.GetHeight(), top, bottom, left, right);
     FullDraw(pic, hdc, layout);
-    hdc->LimitDrawing(nullptr);
+    if (limited)
+        hdc->LimitDrawing(nullptr);
 }
 
 // The immediate effects work on the rows the picture's sizes describe; a
@@ -318,8 +324,11 @@ void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, cons
     for (int j = 0; j <= s; ++j) {
         for (int i = 0; i < n; ++i) {
             const int xi = static_cast<int>(std::int64_t(w) * i / n);
+            // Of a slat j columns wide only its newest column is new.
+            LimitToBand(hdc, layout, w, h, 0, h, xi + j - 1, xi + j);
             PartDraw(pic, hdc, layout, xi, 0, xi, 0, j, h);
         }
+        hdc->LimitDrawing(nullptr);
         pace.Step(flush, 10); // one pause per width, not per slat
     }
     FullDraw(pic, hdc, layout);

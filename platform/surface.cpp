@@ -67,25 +67,56 @@ void SurfaceDC::Fill(std::uint32_t colour)
     AddDirty(0, 0, m_width, m_height);
 }
 
+namespace {
+
+void Unite(RECT& into, const RECT& r)
+{
+    into.left = std::min(into.left, r.left);
+    into.top = std::min(into.top, r.top);
+    into.right = std::max(into.right, r.right);
+    into.bottom = std::max(into.bottom, r.bottom);
+}
+
+} // namespace
+
 void SurfaceDC::AddDirty(int left, int top, int right, int bottom)
 {
     if (left >= right || top >= bottom)
         return;
-    if (m_dirty.left >= m_dirty.right || m_dirty.top >= m_dirty.bottom) {
-        m_dirty = RECT{left, top, right, bottom};
+    const RECT add{left, top, right, bottom};
+    // Joined to a rectangle it touches; past a few dozen, one rectangle
+    // around them all.
+    for (RECT& r : m_dirty) {
+        if (add.left <= r.right && r.left <= add.right && add.top <= r.bottom && r.top <= add.bottom) {
+            Unite(r, add);
+            return;
+        }
+    }
+    constexpr std::size_t kMostRects = 64;
+    if (m_dirty.size() < kMostRects) {
+        m_dirty.push_back(add);
         return;
     }
-    m_dirty.left = std::min<long>(m_dirty.left, left);
-    m_dirty.top = std::min<long>(m_dirty.top, top);
-    m_dirty.right = std::max<long>(m_dirty.right, right);
-    m_dirty.bottom = std::max<long>(m_dirty.bottom, bottom);
+    for (std::size_t i = 1; i < m_dirty.size(); ++i)
+        Unite(m_dirty[0], m_dirty[i]);
+    Unite(m_dirty[0], add);
+    m_dirty.resize(1);
+}
+
+std::vector<RECT> SurfaceDC::TakeDirtyRects()
+{
+    std::vector<RECT> rects;
+    rects.swap(m_dirty);
+    return rects;
 }
 
 RECT SurfaceDC::TakeDirty()
 {
-    const RECT dirty = m_dirty;
-    m_dirty = RECT{0, 0, 0, 0};
-    return dirty;
+    const std::vector<RECT> rects = TakeDirtyRects();
+    RECT all = rects.empty() ? RECT{0, 0, 0, 0} : rects.front();
+    for (const RECT& r : rects)
+        Unite(all, r);
+    return all;
 }
 
 void SurfaceDC::FillRect(int left, int top, int right, int bottom, std::uint32_t colour)

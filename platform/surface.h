@@ -39,6 +39,9 @@ public:
     // The device rectangle drawn since the last call (empty when nothing
     // was), so that only that part needs to reach the screen.
     RECT TakeDirty();
+    // The same as a few rectangles (none when nothing was drawn): draws far
+    // apart, such as the slats of blinds, stay apart.
+    std::vector<RECT> TakeDirtyRects();
     void FillRect(int left, int top, int right, int bottom, std::uint32_t colour); // logical coordinates
 
     BOOL StretchDibBits(int xDst, int yDst, int cxDst, int cyDst, const BITMAPINFOHEADER* header,
@@ -63,7 +66,7 @@ private:
     bool m_bLimited = false;
     RECT m_limit;      // device pixels
     void ApplyClip();
-    RECT m_dirty{0, 0, 0, 0};
+    std::vector<RECT> m_dirty;
     void AddDirty(int left, int top, int right, int bottom);
     std::vector<int> m_xmap; // reused between draws
 };
