@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -128,6 +129,15 @@ TEST(DrawDib, PartialSourceShrinkClipAndScroll)
         const RECT dirty = dc.TakeDirty(); // device pixels, both draws
         EXPECT_EQ((std::array<LONG, 4>{dirty.left, dirty.top, dirty.right, dirty.bottom}),
                   (std::array<LONG, 4>{0, 0, 2, 3}));
+        // Draws far apart stay apart; one touching another joins it.
+        p->Draw(&dc, 1, 1, 1, 1, 0, 0, 2, 2, 0);
+        p->Draw(&dc, 3, 3, 1, 1, 0, 0, 2, 2, 0);
+        p->Draw(&dc, 3, 2, 1, 1, 0, 0, 2, 2, 0);
+        const std::vector<RECT> rects = dc.TakeDirtyRects();
+        ASSERT_EQ(rects.size(), 2u);
+        EXPECT_EQ((std::array<LONG, 4>{rects[1].left, rects[1].top, rects[1].right, rects[1].bottom}),
+                  (std::array<LONG, 4>{2, 1, 3, 3}));
+        EXPECT_TRUE(dc.TakeDirtyRects().empty());
         p->Draw(&dc, 0, 0, 4, 4, 0, 0, 2, 2, 0);
         EXPECT_EQ(dc.Pixel(0, 0), q.a);
         EXPECT_EQ(dc.Pixel(1, 0), q.b);
