@@ -39,6 +39,7 @@ def run(s):
     s.wait_pane(wid, 1, factor_text(1.0))
     s.wait_pane(wid, 2, "%.1f KB" % (os.path.getsize(path) / 1024.0))
     s.activate(wid)
+    s.key("alt+c", "u")  # load effects off: a long one holds the menus back until it ends
 
     for letter, factor in (("h", 0.5), ("s", 0.75), ("b", 1.5), ("d", 2.0), ("l", 1.0)):
         zoom(s, wid, letter)
