@@ -1,5 +1,5 @@
-// Loads any input under each extension and saves whatever loaded in every
-// format that can be written, then reads the BMP, TGA, PCX and PNG back.
+// Loads any input under each extension and saves what loaded in every format
+// that can be written, then reads the BMP, TGA, PCX and PNG back.
 #include "formats/save.h"
 #include "fuzz_common.h"
 #include "picture/picture.h"
@@ -15,13 +15,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const PictureFormat kFormats[] = {PictureFormat::Bmp, PictureFormat::Tga,  PictureFormat::Pcx,
                                              PictureFormat::Jpeg, PictureFormat::Gif, PictureFormat::Png,
                                              PictureFormat::Webp};
+    // A file with a signature loads under a foreign name through its own
+    // reader again; that picture was saved already under its own name.
+    const PictureFormat signature = FormatFromSignature(data, size);
+    std::string source = WriteScratch("in", data, size);
     for (PictureFormat in : kFormats) {
-        const std::string source = WriteScratch((std::string("in") + FormatExtension(in)).c_str(), data, size);
+        const std::string named = ScratchDir() + "/in" + FormatExtension(in);
+        std::rename(source.c_str(), named.c_str());
+        source = named;
         CPicture picture;
         if (!picture.LoadFile(source, 1, 0))
             continue;
         picture.MarkBitsBorrowed();
-        if (std::int64_t(picture.GetWidth()) * picture.GetHeight() > 1 << 20)
+        const bool foreign = signature != PictureFormat::Unknown && signature != in;
+        if (foreign || std::int64_t(picture.GetWidth()) * picture.GetHeight() > 64 << 10)
             continue;
         for (PictureFormat out : kFormats) {
             if (!CanSave(out))
