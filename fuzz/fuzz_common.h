@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -29,18 +30,25 @@ inline void SilenceMessages()
 }
 
 // A per-process scratch folder in memory where there is one (the readers
-// that take a path open a real file every time).
+// that take a path open a real file every time), removed at exit. Never
+// destroyed, so that the removal can still read its name.
 inline const std::string& ScratchDir()
 {
-    static const std::string dir = [] {
+    static const std::string* dir = [] {
         for (const char* base : {"/dev/shm", "/tmp"}) {
             std::string pattern = std::string(base) + "/korvex-fuzz-XXXXXX";
-            if (mkdtemp(pattern.data()))
-                return pattern;
+            if (mkdtemp(pattern.data())) {
+                auto* made = new std::string(pattern);
+                std::atexit([] {
+                    std::error_code ignored;
+                    std::filesystem::remove_all(ScratchDir(), ignored);
+                });
+                return made;
+            }
         }
-        return std::string("/tmp");
+        return new std::string("/tmp");
     }();
-    return dir;
+    return *dir;
 }
 
 inline std::string WriteScratch(const char* name, const std::uint8_t* data, std::size_t size)
