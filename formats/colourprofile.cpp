@@ -64,8 +64,10 @@ ProfileToSrgb::ProfileToSrgb(const BYTE* icc, std::size_t size, bool greyPicture
     cmsHPROFILE profile = cmsOpenProfileFromMem(icc, cmsUInt32Number(size));
     if (!profile)
         return;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
-    const bool fits = greyPicture ? space == cmsSigGrayData : space == cmsSigRgbData;
+    // The header's colour space is any 32-bit value the file holds, often
+    // none of the library's named signatures: kept as the number it is.
+    const cmsUInt32Number space = cmsGetColorSpace(profile);
+    const bool fits = space == cmsUInt32Number(greyPicture ? cmsSigGrayData : cmsSigRgbData);
     if (!fits || NamedSrgb(profile)) {
         cmsCloseProfile(profile);
         return;

@@ -55,11 +55,10 @@ inline void CopyString(BYTE* dst, const BYTE* src, std::size_t n)
 // The last string, cut short at the end of the picture: byte by byte, so
 // that a string defined by this very code (its start repeated after it)
 // comes out right too.
-inline std::size_t Finish(BYTE* out, std::size_t pos, std::size_t from, std::size_t room)
+inline void Finish(BYTE* out, std::size_t pos, std::size_t from, std::size_t room)
 {
     for (std::size_t i = 0; i < room; ++i)
         out[pos + i] = out[from + i];
-    return pos + room;
 }
 
 // The code of `mask`'s width at bit `bitPos`: at most 12 bits, so within
@@ -73,75 +72,100 @@ inline unsigned CodeAt(const BYTE* codes, std::uint64_t bitPos, unsigned mask)
 
 } // namespace
 
+namespace {
+
+// The width of the next code and the next free table entry: both start over
+// at each clear code, and codes widen by a bit once the table outgrows them.
+struct CodeWidth {
+    explicit CodeWidth(unsigned minCodeSize) : clear(1u << minCodeSize), first(minCodeSize + 1) { Reset(); }
+
+    void Reset()
+    {
+        size = first;
+        mask = (1u << size) - 1;
+        next = clear + 2;
+    }
+    // One more string in the table (up to 4096).
+    void Grow()
+    {
+        if (++next > mask && size < 12) {
+            ++size;
+            mask = (1u << size) - 1;
+        }
+    }
+
+    const unsigned clear;
+    const unsigned first;
+    unsigned size = 0;
+    unsigned mask = 0;
+    unsigned next = 0;
+};
+
+} // namespace
+
+inline bool LzwDecoder::CopyEntry(unsigned code, unsigned next, const Previous& prev, BYTE* out, std::size_t pos,
+                                 std::size_t room, unsigned* length) const
+{
+    if (code < next) {
+        *length = m_length[code];
+        if (*length > room) {
+            Finish(out, pos, m_offset[code], room);
+            return false;
+        }
+        CopyString(out + pos, out + m_offset[code], *length);
+        return true;
+    }
+    // The string being defined: the previous one plus its own first byte.
+    *length = prev.length + 1;
+    if (*length > room) {
+        Finish(out, pos, prev.pos, room);
+        return false;
+    }
+    CopyString(out + pos, out + prev.pos, prev.length);
+    out[pos + prev.length] = out[prev.pos];
+    return true;
+}
+
 std::size_t LzwDecoder::Decode(BYTE* out, std::size_t capacity)
 {
     m_sawEnd = false;
     if (!m_codes)
         return 0;
-    const unsigned clear = 1u << m_initSize;
-    const unsigned end = clear + 1;
-    const unsigned firstSize = unsigned(m_initSize) + 1;
-    unsigned codeSize = firstSize;
-    unsigned mask = (1u << codeSize) - 1;
-    unsigned next = clear + 2;
+    CodeWidth width{unsigned(m_initSize)};
     const std::uint64_t bitEnd = std::uint64_t(m_bytes) * 8;
     std::uint64_t bitPos = 0;
     std::size_t pos = 0;
-    bool havePrev = false;
-    std::size_t prevPos = 0;
-    unsigned prevLength = 0;
-
-    while (pos < capacity && bitPos + codeSize <= bitEnd) {
-        const unsigned code = CodeAt(m_codes, bitPos, mask);
-        bitPos += codeSize;
-        if (code == clear) {
-            codeSize = firstSize;
-            mask = (1u << codeSize) - 1;
-            next = clear + 2;
-            havePrev = false;
+    Previous prev;
+    while (pos < capacity && bitPos + width.size <= bitEnd) {
+        const unsigned code = CodeAt(m_codes, bitPos, width.mask);
+        bitPos += width.size;
+        if (code == width.clear) {
+            width.Reset();
+            prev.have = false;
             continue;
         }
-        if (code == end) {
+        if (code == width.clear + 1) {
             m_sawEnd = true;
             break;
         }
-        const std::size_t room = capacity - pos;
-        unsigned length;
-        if (code < clear) {
+        unsigned length = 1;
+        if (code < width.clear) {
             // Code sizes above 8 have colours no table holds: those draw
             // entry 0, as any index past the table does.
             out[pos] = code < 256 ? BYTE(code) : 0;
-            length = 1;
-        } else if (!havePrev) {
-            break; // the first code after a clear must be a colour
-        } else if (code < next) {
-            length = m_length[code];
-            if (length > room)
-                return Finish(out, pos, m_offset[code], room);
-            CopyString(out + pos, out + m_offset[code], length);
-        } else if (code == next) {
-            // The string being defined: the previous one plus its own first byte.
-            length = prevLength + 1;
-            if (length > room)
-                return Finish(out, pos, prevPos, room);
-            CopyString(out + pos, out + prevPos, prevLength);
-            out[pos + prevLength] = out[prevPos];
-        } else {
-            break; // beyond the table
+        } else if (!prev.have || code > width.next) {
+            break; // a string before any colour since the clear, or past the table
+        } else if (!CopyEntry(code, width.next, prev, out, pos, capacity - pos, &length)) {
+            return capacity; // the picture ends within the string
         }
-        if (havePrev && next < 4096) {
+        if (prev.have && width.next < 4096) {
             // The new string is the previous one and the first byte of this
             // one, which follows it in the output.
-            m_offset[next] = std::uint32_t(prevPos);
-            m_length[next] = std::uint16_t(prevLength + 1);
-            if (++next > mask && codeSize < 12) {
-                ++codeSize;
-                mask = (1u << codeSize) - 1;
-            }
+            m_offset[width.next] = std::uint32_t(prev.pos);
+            m_length[width.next] = std::uint16_t(prev.length + 1);
+            width.Grow();
         }
-        havePrev = true;
-        prevPos = pos;
-        prevLength = length;
+        prev = {true, pos, length};
         pos += length;
     }
     return pos < capacity ? pos : capacity;

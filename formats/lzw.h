@@ -34,6 +34,18 @@ public:
     bool EndWithoutTerminator() const { return m_sawEnd && !m_terminated; }
 
 private:
+    // The string written last: where it starts in the output and its length.
+    struct Previous {
+        bool have = false;
+        std::size_t pos = 0;
+        unsigned length = 0;
+    };
+    // Writes the string of table code `code` at out + pos, or the string
+    // being defined when `code` is `next`, and sets `*length`. False when
+    // only `room` bytes of it fit, which it then fills.
+    bool CopyEntry(unsigned code, unsigned next, const Previous& prev, BYTE* out, std::size_t pos, std::size_t room,
+                   unsigned* length) const;
+
     BYTE* m_codes = nullptr; // the sub-blocks' bytes, joined, plus zero padding
     std::size_t m_bytes = 0;
     int m_initSize = 0;

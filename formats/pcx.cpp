@@ -301,6 +301,36 @@ void SetColours(const PcxHeader& h, RGBQUAD* table)
     }
 }
 
+// Each bit of a plane byte (pixel 0 in bit 7) moved to the lowest bit of its
+// pixel's nibble in four bytes of a 4-bit row, pixel 0 in the high nibble of
+// the first byte: bit 8 * (k / 2) + (k odd ? 0 : 4) for pixel k.
+struct NibbleSpread {
+    std::uint32_t of[256] = {};
+    constexpr NibbleSpread()
+    {
+        for (int b = 0; b < 256; ++b)
+            for (int k = 0; k < 8; ++k)
+                if ((b >> (7 - k)) & 1)
+                    of[b] |= std::uint32_t(1) << (8 * (k / 2) + (k % 2 ? 0 : 4));
+    }
+};
+constexpr NibbleSpread kNibbleSpread;
+
+// Planar 16-colour line to 4-bit pixels, eight at a time: plane p gives bit p
+// of each pixel's colour index. Bits past the width are dropped.
+void PlanesToNibbles(const BYTE* line, int bpl, int planes, int width, BYTE* row)
+{
+    for (int i = 0; 8 * i < width; ++i) {
+        const int left = width - 8 * i;
+        const BYTE keep = left >= 8 ? 0xFF : BYTE(0xFF << (8 - left));
+        std::uint32_t word = 0;
+        for (int p = 0; p < planes; ++p)
+            word |= kNibbleSpread.of[line[std::size_t(p) * bpl + i] & keep] << p;
+        const BYTE out[4] = {BYTE(word), BYTE(word >> 8), BYTE(word >> 16), BYTE(word >> 24)};
+        std::memcpy(row + 4 * std::size_t(i), out, std::size_t(std::min(4, (left + 1) / 2)));
+    }
+}
+
 // One decoded line (all planes) into picture row `row`.
 void PlaceLine(const PcxHeader& h, const BYTE* line, BYTE* row, int rowBytes)
 {
@@ -308,13 +338,7 @@ void PlaceLine(const PcxHeader& h, const BYTE* line, BYTE* row, int rowBytes)
     if (h.depth == 24) {
         InterleavePlanes(row, line, line + bpl, line + 2 * bpl, h.width);
     } else if (h.planes > 1) {
-        // Plane p gives bit p of each pixel's colour index.
-        for (int x = 0; x < h.width; ++x) {
-            int index = 0;
-            for (int p = 0; p < h.planes; ++p)
-                index |= ((line[std::size_t(p) * bpl + x / 8] >> (7 - x % 8)) & 1) << p;
-            row[x / 2] |= BYTE(x % 2 ? index : index << 4);
-        }
+        PlanesToNibbles(line, bpl, h.planes, h.width, row);
     } else {
         std::memcpy(row, line, std::min<std::size_t>(std::size_t(rowBytes), std::size_t(bpl)));
         // Padding bits past the width carry no pixels; keep them clear.

@@ -176,11 +176,12 @@ void ReduceRows(const Job& job, int top, int bottom, std::uint32_t* acc, std::ui
         // Columns first: the weighted sum of the rows this target row covers.
         const int y0 = ys.first[std::size_t(r)], rows = ys.count[std::size_t(r)];
         const std::uint16_t* wy = ys.weights.data() + ys.offset[std::size_t(r)];
-        const std::size_t span = std::size_t(sx1 - sx0);
+        // Sources of 24 and 32 bits are read in place and have no scratch.
+        std::uint32_t* const scratch2 = scratch ? scratch + std::size_t(sx1 - sx0) : nullptr;
         int k = 0;
         for (; k + 1 < rows; k += 2)
-            Accumulate2(acc, src.Pixels(y0 + k, sx0, sx1, scratch), src.Pixels(y0 + k + 1, sx0, sx1, scratch + span),
-                        n, wy[k], wy[k + 1], k == 0);
+            Accumulate2(acc, src.Pixels(y0 + k, sx0, sx1, scratch), src.Pixels(y0 + k + 1, sx0, sx1, scratch2), n,
+                        wy[k], wy[k + 1], k == 0);
         if (k < rows)
             Accumulate(acc, src.Pixels(y0 + k, sx0, sx1, scratch), n, wy[k], k == 0);
         // Then along the row.

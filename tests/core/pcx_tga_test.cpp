@@ -203,6 +203,25 @@ TEST(Pcx, MonochromeAndPlanarSixteenColours)
         EXPECT_EQ(p.GetRow(0)[0], 0x58); // pixel 0 = 5, pixel 1 = 8
         EXPECT_EQ(Rgb(p, 0, 0)[0], 77);
     }
+    {
+        // 11 pixels in 3 planes of 2 bytes, the padding bits set: pixel x
+        // takes bit 7 - x % 8 of byte x / 8 of each plane; the 5 padding
+        // pixels of the last byte stay 0.
+        const std::uint8_t planes[3][2] = {{0xA5, 0xFF}, {0x3C, 0xC3}, {0xF0, 0x5F}};
+        Bytes data;
+        for (const auto& plane : planes)
+            for (std::uint8_t b : plane)
+                data.insert(data.end(), {0xC1, b});
+        const Bytes file = Cat(PcxHeader(5, 1, 3, 11, 1, 2), data);
+        CPicture p;
+        ASSERT_EQ(p.ReadPcx(file.data(), file.size(), 1), 1);
+        for (int x = 0; x < 16; ++x) {
+            int want = 0;
+            for (int k = 0; k < 3 && x < 11; ++k)
+                want |= ((planes[k][x / 8] >> (7 - x % 8)) & 1) << k;
+            EXPECT_EQ((p.GetRow(0)[x / 2] >> (x % 2 ? 0 : 4)) & 15, want) << x;
+        }
+    }
 }
 
 TEST(Pcx, MalformedFilesAreRefusedOrBlack)
