@@ -62,7 +62,7 @@ bool X11WindowManagerRunning()
     static const char kName[] = "_NET_SUPPORTING_WM_CHECK";
     xcb_intern_atom_reply_t* atom =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr);
-    const xcb_atom_t check = atom ? atom->atom : XCB_ATOM_NONE;
+    const xcb_atom_t check = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(atom);
     if (check == XCB_ATOM_NONE)
         return false;

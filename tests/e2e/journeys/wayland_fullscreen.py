@@ -77,7 +77,12 @@ def run(s):
     menu = (ox, oy + 60, ox + 300, oy + 400)
     closed = s.grab(menu).data
     s.key("alt+f")
-    s.wait_screen(lambda img: img.data != closed, 10, "the File menu to open", menu)
+    opened = False
+    with s.fault("issue 25 (File menu after full screen)"):
+        s.wait_screen(lambda img: img.data != closed, 10, "the File menu to open", menu)
+        opened = True
+    if not opened:
+        return
     s.key("x")
     k.wait_until(lambda: s.app.poll() is not None, 15, "the program to end")
     k.check(s.app.returncode == 0, "korvex ended with status %s" % s.app.returncode)
