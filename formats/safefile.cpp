@@ -48,6 +48,19 @@ void KeepFileSizeLimitFromKilling()
         std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// Best effort: a folder that cannot be opened or synced changes nothing
+// about the file, which is complete either way.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)fsync(fd);
+        close(fd);
+    }
+}
+
 } // namespace
 
 SafeFile::~SafeFile()
@@ -123,11 +136,18 @@ bool SafeFile::Commit()
         mode = 0666 & ~mask;
     }
     (void)fchmod(fileno(m_file), mode);
+    // A replacement reaches the disk before the rename does, so that a crash
+    // soon after leaves the old picture or the new one, never an empty file.
+    // A file system that cannot sync (EINVAL) has nothing better to offer.
+    if (ok && m_replacing && fsync(fileno(m_file)) != 0 && errno != EINVAL)
+        ok = false;
     if (std::fclose(m_file) != 0)
         ok = false;
     m_file = nullptr;
     if (ok && std::rename(m_temp.c_str(), m_target.c_str()) != 0)
         ok = false;
+    if (ok && m_replacing)
+        SyncFolderOf(m_target); // the rename itself
     if (!ok)
         unlink(m_temp.c_str());
     m_temp.clear();
