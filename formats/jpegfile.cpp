@@ -550,6 +550,7 @@ struct WriteJob {
     int width;
     int height;
     int quality;
+    const std::vector<BYTE>* exif; // written after the JFIF segment when not empty
     JobStatus status;
 };
 
@@ -608,6 +609,8 @@ void EncodeJob(WriteJob* job)
     jpeg_set_defaults(info);
     jpeg_set_quality(info, job->quality, TRUE);
     jpeg_start_compress(info, TRUE);
+    if (job->exif && !job->exif->empty() && job->exif->size() <= kMaxExifSegment)
+        jpeg_write_marker(info, JPEG_APP0 + 1, job->exif->data(), unsigned(job->exif->size()));
     const bool scratch = NeedsScratch(job->source);
     while (info->next_scanline < info->image_height) {
         JSAMPROW rows[8];
@@ -676,7 +679,7 @@ ReadJob* RunDecode(const std::string& path, Target target, std::string* error)
 // Writes rows `step` bytes apart from `top` down; the target is replaced
 // only by a complete file.
 int RunEncode(const std::string& path, const BYTE* top, std::ptrdiff_t step, Source source, int width, int height,
-              int quality, std::string* error)
+              int quality, std::string* error, const std::vector<BYTE>* exif = nullptr)
 {
     if (!top || width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
         return 0;
@@ -703,6 +706,7 @@ int RunEncode(const std::string& path, const BYTE* top, std::ptrdiff_t step, Sou
     job->width = width;
     job->height = height;
     job->quality = quality;
+    job->exif = exif;
     EncodeJob(job);
     const bool encoded = job->status == JobStatus::Ok;
     delete job;
@@ -794,6 +798,7 @@ int JpegFile::Decode(const unsigned char* data, std::size_t size, const ShownSiz
         return 0;
     const bool swap = OrientationSwapsSides(job->meta.orientation);
     const int width = job->imageWidth, height = job->imageHeight;
+    std::vector<BYTE> exif = std::move(job->meta.exif);
     HGLOBAL block = ApplyMetadata(job->block, job->meta);
     delete job;
     if (!block) {
@@ -804,6 +809,7 @@ int JpegFile::Decode(const unsigned char* data, std::size_t size, const ShownSiz
         return 0;
     m_nFullWidth = swap ? height : width;
     m_nFullHeight = swap ? width : height;
+    m_exif = std::move(exif);
     return 1;
 }
 
@@ -814,7 +820,7 @@ int JpegFile::WriteRgb(const std::string& path, const BYTE* buffer, int width, i
     return RunEncode(path, buffer, step, colour ? Source::Rgb : Source::Grey, width, height, quality, &m_strError);
 }
 
-int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality)
+int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality, const std::vector<BYTE>& exif)
 {
     if (!dib)
         dib = m_pDib;
@@ -844,7 +850,7 @@ int JpegFile::Save(const std::string& path, CDib* dib, BOOL colour, int quality)
         const BYTE* top = storedHeight < 0 ? bits : bits + stride * (height - 1);
         const std::ptrdiff_t step = storedHeight < 0 ? stride : -stride;
         result = RunEncode(path, top, step, colour ? Source::Bgr : Source::BgrToGrey, width, height, quality,
-                           &m_strError);
+                           &m_strError, &exif);
     }
     GlobalUnlock(handle);
     return result;
@@ -868,6 +874,7 @@ int LoadPictureJpeg(CPicture& picture, const std::string& path)
         picture.AdoptReducedDib(file->GetDib(), file->GetFullWidth(), file->GetFullHeight());
     else
         picture.AdoptCodecDib(file->GetDib());
+    picture.m_exif = file->GetExif();
     return result;
 }
 

@@ -37,9 +37,12 @@ public:
     bool RedecodeFailed() const { return m_bRedecodeFailed; }
     int GetFullWidth() const { return m_nFullWidth; }
     int GetFullHeight() const { return m_nFullHeight; }
-    // Writes `dib` (null: the object's own decode). The viewer always asks
-    // for colour at quality 75.
-    int Save(const std::string& path, CDib* dib, BOOL colour, int quality);
+    // The file's EXIF block (APP1 payload), empty when it has none.
+    const std::vector<BYTE>& GetExif() const { return m_exif; }
+    // Writes `dib` (null: the object's own decode), with `exif` (an APP1
+    // payload, "Exif\0\0" first) as a segment after the JFIF one when it is
+    // not empty. The viewer always asks for colour at quality 75.
+    int Save(const std::string& path, CDib* dib, BOOL colour, int quality, const std::vector<BYTE>& exif = {});
 
     // Top-down RGB rows, 3 bytes a pixel, not padded (std::malloc; the caller
     // frees), or null. Greyscale and CMYK files come back as RGB too.
@@ -56,6 +59,7 @@ private:
 
     CDib* m_pDib = nullptr;
     std::vector<unsigned char> m_bytes; // the file, while only a reduction is decoded
+    std::vector<BYTE> m_exif;
     int m_nFullWidth = 0;
     int m_nFullHeight = 0;
     bool m_bRedecodeFailed = false;

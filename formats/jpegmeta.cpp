@@ -28,6 +28,7 @@ void CaptureMetadata(jpeg_decompress_struct* info, JpegMetadata* meta)
     for (jpeg_saved_marker_ptr m = info->marker_list; m; m = m->next)
         if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && !std::memcmp(m->data, "Exif\0\0", 6)) {
             meta->orientation = ExifOrientation(m->data, m->data_length);
+            meta->exif.assign(m->data, m->data + m->data_length);
             break;
         }
     JOCTET* icc = nullptr;

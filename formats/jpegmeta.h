@@ -6,12 +6,15 @@
 #include "platform/globalmem.h"
 #include "platform/windef.h"
 
+#include <vector>
+
 struct jpeg_decompress_struct;
 
 struct JpegMetadata {
     BYTE* icc = nullptr; // std::malloc'd by the library
     unsigned iccLength = 0;
     int orientation = 1;
+    std::vector<BYTE> exif; // the APP1 "Exif" payload, as it stands
     bool grey = false;
     JpegMetadata() = default;
     ~JpegMetadata();

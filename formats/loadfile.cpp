@@ -4,6 +4,7 @@
 #include "formats/gifcodec.h"
 #include "formats/jpegfile.h"
 #include "formats/messages.h"
+#include "formats/orientation.h"
 #include "formats/save.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
@@ -105,6 +106,7 @@ PictureFormat SniffFile(const std::string& path)
 
 int CPicture::LoadAs(PictureFormat format, const std::string& path, int orientation, int depthCheck)
 {
+    m_exif.clear(); // the readers that find one keep it
     if (format == PictureFormat::Jpeg || format == PictureFormat::Gif) {
         m_bFromCodec = 1;
         const bool jpeg = format == PictureFormat::Jpeg;
@@ -267,11 +269,11 @@ void CPicture::AdoptReducedDib(CDib* dib, int fullWidth, int fullHeight)
 
 namespace {
 
-int SaveWith(JpegFile& file, const std::string& path, CDib* dib)
+int SaveWith(JpegFile& file, const std::string& path, CDib* dib, const std::vector<BYTE>& exif)
 {
-    return file.Save(path, dib, 1, 75);
+    return file.Save(path, dib, 1, 75, exif);
 }
-int SaveWith(GifCodec& codec, const std::string& path, CDib* dib)
+int SaveWith(GifCodec& codec, const std::string& path, CDib* dib, const std::vector<BYTE>&)
 {
     return codec.Save(path, dib);
 }
@@ -280,20 +282,21 @@ int SaveWith(GifCodec& codec, const std::string& path, CDib* dib)
 // codec's own decode, the other codec's decode, a copy of the picture. Once
 // the picture has been rotated neither decode is what is shown, so the copy.
 template <class Codec, class Other>
-int SaveThroughCodec(CPicture& picture, const std::string& path, Codec* own, Other* other)
+int SaveThroughCodec(CPicture& picture, const std::string& path, Codec* own, Other* other,
+                     const std::vector<BYTE>& exif)
 {
     const bool decodeShown = picture.m_bFromCodec && !picture.m_bRotated;
     if (decodeShown && own)
-        return SaveWith(*own, path, nullptr);
+        return SaveWith(*own, path, nullptr, exif);
     std::unique_ptr<Codec> temporary(new (std::nothrow) Codec);
     if (!temporary)
         return 0;
     if (decodeShown && other)
-        return SaveWith(*temporary, path, other->GetDib());
+        return SaveWith(*temporary, path, other->GetDib(), exif);
     CDib* copy = nullptr;
     if (!picture.CopyToDib(&copy))
         return 0;
-    const int result = SaveWith(*temporary, path, copy);
+    const int result = SaveWith(*temporary, path, copy, exif);
     delete copy;
     return result;
 }
@@ -302,12 +305,13 @@ int SaveThroughCodec(CPicture& picture, const std::string& path, Codec* own, Oth
 
 int SavePictureJpeg(CPicture& picture, const std::string& path)
 {
-    return SaveThroughCodec(picture, path, picture.m_pJpegFile, picture.m_pGifCodec);
+    const std::vector<BYTE> exif = ExifForSaving(picture.m_exif, picture.GetWidth(), picture.GetHeight());
+    return SaveThroughCodec(picture, path, picture.m_pJpegFile, picture.m_pGifCodec, exif);
 }
 
 int SavePictureGif(CPicture& picture, const std::string& path)
 {
-    return SaveThroughCodec(picture, path, picture.m_pGifCodec, picture.m_pJpegFile);
+    return SaveThroughCodec(picture, path, picture.m_pGifCodec, picture.m_pJpegFile, {});
 }
 
 int SavePicture(CPicture& picture, const std::string& path, PictureFormat format)

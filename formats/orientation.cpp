@@ -4,39 +4,149 @@
 
 #include <libexif/exif-data.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
+namespace {
+
+const BYTE kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+
+// A block in either form in the APP1 form libexif reads, or empty when it
+// is too short to hold a TIFF header.
+std::vector<BYTE> InApp1Form(const BYTE* data, std::size_t size)
+{
+    if (!data || size < 8 || size > 0xFFFFFFFFu - sizeof kExifHeader)
+        return {};
+    std::vector<BYTE> block;
+    block.reserve(size + sizeof kExifHeader);
+    if (std::memcmp(data, kExifHeader, sizeof kExifHeader) != 0)
+        block.assign(kExifHeader, kExifHeader + sizeof kExifHeader);
+    block.insert(block.end(), data, data + size);
+    return block;
+}
+
+// The block read as it is (the tags the standard asks for are not added),
+// or null.
+ExifData* ReadExif(const std::vector<BYTE>& block, ExifMem* mem)
+{
+    if (block.size() < sizeof kExifHeader + 8)
+        return nullptr;
+    ExifData* exif = exif_data_new_mem(mem);
+    if (!exif)
+        return nullptr;
+    exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+    exif_data_load_data(exif, block.data(), unsigned(block.size()));
+    return exif;
+}
+
+struct ExifMemRelease {
+    void operator()(ExifMem* mem) const { exif_mem_unref(mem); }
+};
+struct ExifDataRelease {
+    void operator()(ExifData* exif) const { exif_data_unref(exif); }
+};
+
+// Replaces the tag in `ifd` by one number of `format` (SHORT or LONG).
+bool PutNumber(ExifData* exif, ExifMem* mem, ExifIfd ifd, ExifTag tag, ExifFormat format, std::uint32_t value)
+{
+    ExifContent* content = exif->ifd[ifd];
+    if (ExifEntry* old = exif_content_get_entry(content, tag))
+        exif_content_remove_entry(content, old);
+    ExifEntry* entry = exif_entry_new_mem(mem);
+    if (!entry)
+        return false;
+    const unsigned size = exif_format_get_size(format);
+    entry->data = static_cast<unsigned char*>(exif_mem_alloc(mem, size));
+    if (!entry->data) {
+        exif_entry_unref(entry);
+        return false;
+    }
+    entry->tag = tag;
+    entry->format = format;
+    entry->components = 1;
+    entry->size = size;
+    const ExifByteOrder order = exif_data_get_byte_order(exif);
+    if (format == EXIF_FORMAT_SHORT)
+        exif_set_short(entry->data, order, ExifShort(value));
+    else
+        exif_set_long(entry->data, order, value);
+    exif_content_add_entry(content, entry);
+    exif_entry_unref(entry);
+    return true;
+}
+
+// A pixel size tag, where the block has one, says `value`: as a SHORT when
+// it was one and the value fits, as a LONG otherwise.
+bool PutPixelSize(ExifData* exif, ExifMem* mem, ExifTag tag, int value)
+{
+    ExifEntry* entry = exif_content_get_entry(exif->ifd[EXIF_IFD_EXIF], tag);
+    if (!entry)
+        return true;
+    const bool shortFits = entry->format == EXIF_FORMAT_SHORT && value <= 0xFFFF;
+    return PutNumber(exif, mem, EXIF_IFD_EXIF, tag, shortFits ? EXIF_FORMAT_SHORT : EXIF_FORMAT_LONG,
+                     std::uint32_t(value));
+}
+
+} // namespace
+
 int ExifOrientation(const BYTE* data, std::size_t size)
 {
-    static const BYTE kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (!data || size < 8 || size > 0xFFFFFFFFu)
+    std::unique_ptr<ExifMem, ExifMemRelease> mem(exif_mem_new_default());
+    if (!mem)
         return 1;
-    // libexif wants the JPEG form: give a bare TIFF block its header.
-    std::vector<BYTE> withHeader;
-    if (std::memcmp(data, kHeader, sizeof kHeader) != 0) {
-        withHeader.assign(kHeader, kHeader + sizeof kHeader);
-        withHeader.insert(withHeader.end(), data, data + size);
-        data = withHeader.data();
-        size = withHeader.size();
-    }
-    ExifData* exif = exif_data_new();
+    std::unique_ptr<ExifData, ExifDataRelease> exif(ReadExif(InApp1Form(data, size), mem.get()));
     if (!exif)
         return 1;
-    // Read what is there; do not add the tags the standard asks for.
-    exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-    exif_data_load_data(exif, data, unsigned(size));
     int orientation = 1;
     ExifEntry* entry = exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
     if (entry && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 && entry->data && entry->size >= 2) {
-        const int value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
+        const int value = exif_get_short(entry->data, exif_data_get_byte_order(exif.get()));
         if (value >= 1 && value <= 8)
             orientation = value;
     }
-    exif_data_unref(exif);
     return orientation;
+}
+
+std::vector<BYTE> ExifForSaving(const std::vector<BYTE>& kept, int width, int height)
+{
+    const std::vector<BYTE> block = InApp1Form(kept.data(), kept.size());
+    // libexif reads anything; only a TIFF header makes it an EXIF block. Of
+    // a longer block than a segment holds it reads the start and drops the
+    // rest without a word, so such a block is not read at all.
+    const std::size_t at = sizeof kExifHeader;
+    if (block.size() < at + 8 || block.size() > kMaxExifSegment + 1 || width <= 0 || height <= 0 ||
+        (std::memcmp(&block[at], "II*\0", 4) != 0 && std::memcmp(&block[at], "MM\0*", 4) != 0))
+        return {};
+    std::unique_ptr<ExifMem, ExifMemRelease> mem(exif_mem_new_default());
+    if (!mem)
+        return {};
+    std::unique_ptr<ExifData, ExifDataRelease> exif(ReadExif(block, mem.get()));
+    if (!exif || (!exif->ifd[EXIF_IFD_0]->count && !exif->ifd[EXIF_IFD_EXIF]->count && !exif->ifd[EXIF_IFD_GPS]->count))
+        return {};
+    ExifData* e = exif.get();
+    // The pixels are saved upright, and a thumbnail would show them as they
+    // were.
+    ExifContent* thumbnailIfd = e->ifd[EXIF_IFD_1];
+    while (thumbnailIfd->count)
+        exif_content_remove_entry(thumbnailIfd, thumbnailIfd->entries[thumbnailIfd->count - 1]);
+    exif_mem_free(mem.get(), e->data);
+    e->data = nullptr;
+    e->size = 0;
+    if (!PutNumber(e, mem.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1) ||
+        !PutPixelSize(e, mem.get(), EXIF_TAG_PIXEL_X_DIMENSION, width) ||
+        !PutPixelSize(e, mem.get(), EXIF_TAG_PIXEL_Y_DIMENSION, height))
+        return {};
+    unsigned char* saved = nullptr;
+    unsigned int savedSize = 0;
+    exif_data_save_data(e, &saved, &savedSize);
+    std::vector<BYTE> result;
+    if (saved && savedSize >= at + 8 && savedSize <= kMaxExifSegment)
+        result.assign(saved, saved + savedSize);
+    exif_mem_free(mem.get(), saved);
+    return result;
 }
 
 namespace {
@@ -147,11 +257,15 @@ int OrientPicture(CPicture& picture, int orientation)
     return 1;
 }
 
-int UprightOrRefused(CPicture& picture, bool decoded, int orientation)
+int UprightOrRefused(CPicture& picture, bool decoded, int orientation, std::vector<BYTE> exif)
 {
+    picture.m_exif.clear();
     if (!decoded) {
         picture.Clear();
         return 0;
     }
-    return OrientPicture(picture, orientation);
+    if (!OrientPicture(picture, orientation))
+        return 0;
+    picture.m_exif = std::move(exif);
+    return 1;
 }

@@ -5,11 +5,26 @@
 #include "platform/windef.h"
 
 #include <cstddef>
+#include <vector>
 
 // The orientation (1 to 8) recorded in an EXIF block: the payload of a JPEG
 // APP1 segment ("Exif\0\0" and a TIFF header) or a bare TIFF header, as PNG
 // and WebP hold it. 1 (upright) when there is none or it cannot be read.
 int ExifOrientation(const BYTE* data, std::size_t size);
+
+// The most of an EXIF block a picture keeps from its file; larger blocks
+// (only PNG and WebP can hold them) are not kept.
+constexpr std::size_t kMaxKeptExif = 4u << 20;
+// The most an APP1 segment holds after its length: "Exif\0\0" and the TIFF
+// block. Saved blocks are held to this whatever the format.
+constexpr std::size_t kMaxExifSegment = 65533;
+
+// An EXIF block kept from a file (either form above), rewritten for a
+// picture of width x height saved upright: Orientation 1, no thumbnail,
+// PixelXDimension/PixelYDimension the new size. Returned in the APP1 form;
+// empty when the block cannot be read (whole) or the result would not fit a
+// segment.
+std::vector<BYTE> ExifForSaving(const std::vector<BYTE>& kept, int width, int height);
 
 // Orientations 5 to 8 stand the picture on its side.
 inline bool OrientationSwapsSides(int orientation)
@@ -30,6 +45,6 @@ class CPicture;
 // table, 24 or 32 bits) upright: a new section of the upright size replaces
 // the old one. Nonzero on success; 0 leaves the picture empty.
 int OrientPicture(CPicture& picture, int orientation);
-// The end of a reader: a decoded picture turned upright (nonzero), or a
-// refused one emptied (0).
-int UprightOrRefused(CPicture& picture, bool decoded, int orientation);
+// The end of a reader: a decoded picture turned upright, keeping the file's
+// EXIF block (nonzero), or a refused one emptied (0).
+int UprightOrRefused(CPicture& picture, bool decoded, int orientation, std::vector<BYTE> exif = {});

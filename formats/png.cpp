@@ -2,7 +2,8 @@
 // table (2-bit ones widened to 4 bits, the nearest depth a DIB has); colour,
 // 16-bit and transparent files become 24-bit pictures, transparent pixels
 // laid over the view's background. An embedded colour profile is applied and
-// an EXIF orientation turns the picture upright.
+// an EXIF orientation turns the picture upright. Saving writes the EXIF block
+// the picture was loaded with, rewritten for the saved pixels.
 #include "formats/colourprofile.h"
 #include "formats/orientation.h"
 #include "formats/safefile.h"
@@ -146,7 +147,7 @@ void FillGreyRamp(CPicture& picture)
         table[i].rgbRed = table[i].rgbGreen = table[i].rgbBlue = BYTE(i);
 }
 
-bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orientation)
+bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orientation, std::vector<BYTE>* kept)
 {
     Spng ctx(spng_ctx_new(0));
     if (!ctx)
@@ -231,8 +232,12 @@ bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orient
         for (std::uint32_t y = 0; y < d.ihdr.height; ++y)
             StoreRow(picture, d, scratch.get() + std::size_t(y) * d.rowLength, y, profile, background);
     spng_exif exif{};
-    if (spng_get_exif(c, &exif) == 0)
-        *orientation = ExifOrientation(reinterpret_cast<const BYTE*>(exif.data), exif.length);
+    if (spng_get_exif(c, &exif) == 0) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(exif.data);
+        *orientation = ExifOrientation(bytes, exif.length);
+        if (exif.length <= kMaxKeptExif)
+            kept->assign(bytes, bytes + exif.length);
+    }
     return true;
 }
 
@@ -253,8 +258,9 @@ bool IsGreyRamp(const RGBQUAD* table, int bitCount)
 int CPicture::ReadPng(const BYTE* data, std::size_t length)
 {
     int orientation = 1;
-    const bool decoded = Decode(*this, data, length, &orientation);
-    return UprightOrRefused(*this, decoded, orientation);
+    std::vector<BYTE> exif;
+    const bool decoded = Decode(*this, data, length, &orientation, &exif);
+    return UprightOrRefused(*this, decoded, orientation, std::move(exif));
 }
 
 int CPicture::WritePng(const std::string& path)
@@ -304,6 +310,12 @@ int CPicture::WritePng(const std::string& path)
             plte.entries[i].blue = m_pColorTable[i].rgbBlue;
         }
         spng_set_plte(c, &plte);
+    }
+    // The chunk holds the TIFF block without the APP1 segment's "Exif\0\0".
+    std::vector<BYTE> exif = ExifForSaving(m_exif, m_nWidth, m_nHeight);
+    if (exif.size() > 6) {
+        spng_exif chunk{exif.size() - 6, reinterpret_cast<char*>(exif.data() + 6)};
+        spng_set_exif(c, &chunk);
     }
     // Filters rarely pay for indexes; for colour the library picks per row.
     if (indexed)

@@ -92,7 +92,7 @@ bool DecodeOver(CPicture& picture, const WebPIterator& frame, ProfileToSrgb& pro
     return true;
 }
 
-bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orientation)
+bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orientation, std::vector<BYTE>* kept)
 {
     Demux d;
     const WebPData whole{data, length};
@@ -113,8 +113,11 @@ bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orient
                         std::uint32_t(d.frame.height) == height;
     const bool ok = covers && !d.frame.has_alpha ? DecodeOpaque(picture, d.frame.fragment, profile)
                                                  : DecodeOver(picture, d.frame, profile);
-    if (ok && d.hasExif)
+    if (ok && d.hasExif) {
         *orientation = ExifOrientation(d.exif.chunk.bytes, d.exif.chunk.size);
+        if (d.exif.chunk.size <= kMaxKeptExif)
+            kept->assign(d.exif.chunk.bytes, d.exif.chunk.bytes + d.exif.chunk.size);
+    }
     return ok;
 }
 
@@ -123,6 +126,7 @@ bool Decode(CPicture& picture, const BYTE* data, std::size_t length, int* orient
 int CPicture::ReadWebp(const BYTE* data, std::size_t length)
 {
     int orientation = 1;
-    const bool decoded = Decode(*this, data, length, &orientation);
-    return UprightOrRefused(*this, decoded, orientation);
+    std::vector<BYTE> exif;
+    const bool decoded = Decode(*this, data, length, &orientation, &exif);
+    return UprightOrRefused(*this, decoded, orientation, std::move(exif));
 }

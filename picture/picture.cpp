@@ -82,6 +82,7 @@ void CPicture::Clear()
 void CPicture::ReleaseImage()
 {
     PixelsReplaced();
+    m_exif.clear();
     if (!m_bFromCodec) {
         Clear();
         return;

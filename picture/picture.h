@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class JpegFile;
 class GifCodec;
@@ -119,6 +120,10 @@ public:
     BYTE* m_pReducedBits = nullptr;
     int m_nReducedWidth = 0;
     int m_nReducedHeight = 0;
+    // The EXIF block of the file the picture came from (APP1 payload or bare
+    // TIFF block), as the file held it; empty when it had none. The writers
+    // that can carry it write it rewritten for the picture as saved.
+    std::vector<BYTE> m_exif;
     // Set by the view: a reader that can decode at a reduced size decodes
     // no smaller than this says. Unset, every picture is decoded whole.
     ShownSizeFn m_shownSize;

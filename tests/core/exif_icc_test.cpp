@@ -1,13 +1,18 @@
-// Photos stand upright whatever their EXIF orientation, embedded colour
-// profiles are converted to sRGB as lcms's ImageMagick client converts them,
-// and a picture under another format's extension loads without a word.
+// Photos stand upright whatever their EXIF orientation, and saved as JPEG
+// or PNG keep their EXIF data, rewritten for the upright pixels; embedded
+// colour profiles are converted to sRGB as lcms's ImageMagick client
+// converts them, and a picture under another format's extension loads
+// without a word.
 #include "formats/save.h"
 #include "peer_image.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <libexif/exif-data.h>
 
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -31,12 +36,12 @@ Bytes OrientationTiff(int orientation)
     return {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, BYTE(orientation), 0, 0, 0, 0, 0, 0};
 }
 
-// The JPEG with an APP1 "Exif" segment after its JFIF segment.
-Bytes WithExifSegment(Bytes jpeg, int orientation)
+// The JPEG with an APP1 "Exif" segment holding `tiff` after its JFIF segment.
+Bytes WithExifSegment(Bytes jpeg, const Bytes& tiff)
 {
     Bytes segment = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-    const Bytes tiff = OrientationTiff(orientation);
     segment.insert(segment.end(), tiff.begin(), tiff.end());
+    segment[2] = BYTE((segment.size() - 2) >> 8);
     segment[3] = BYTE(segment.size() - 2);
     std::size_t at = 2;
     if (jpeg[2] == 0xFF && jpeg[3] == 0xE0)
@@ -56,11 +61,13 @@ std::uint32_t Crc32(const Bytes& b, std::size_t from)
     return ~crc;
 }
 
-// The PNG with an eXIf chunk right after IHDR.
-Bytes WithExifChunk(Bytes png, int orientation)
+// The PNG with an eXIf chunk holding `tiff` right after IHDR.
+Bytes WithExifChunk(Bytes png, const Bytes& tiff)
 {
-    const Bytes tiff = OrientationTiff(orientation);
-    Bytes chunk = {0, 0, 0, BYTE(tiff.size()), 'e', 'X', 'I', 'f'};
+    Bytes chunk;
+    for (int i = 3; i >= 0; --i)
+        chunk.push_back(BYTE(tiff.size() >> (8 * i)));
+    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
     chunk.insert(chunk.end(), tiff.begin(), tiff.end());
     const std::uint32_t crc = Crc32(chunk, 4);
     for (int i = 3; i >= 0; --i)
@@ -98,6 +105,92 @@ void ExpectUprightF(const CPicture& picture, const std::string& what)
         }
 }
 
+struct ExifRelease {
+    void operator()(ExifData* exif) const { exif_data_unref(exif); }
+};
+using Exif = std::unique_ptr<ExifData, ExifRelease>;
+
+// A phone's EXIF block as a bare TIFF block: taken on its side (orientation
+// 6) at `width` x `height`, with a capture date, camera, thumbnail and a
+// comment of `commentBytes`.
+Bytes PhoneTiff(int width, int height, std::size_t commentBytes)
+{
+    Exif exif(exif_data_new());
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_INTEL);
+    auto put = [&](ExifIfd ifd, ExifTag tag, ExifFormat format, const void* data, std::size_t size) {
+        ExifEntry* e = exif_entry_new();
+        e->data = static_cast<unsigned char*>(std::malloc(size));
+        std::memcpy(e->data, data, size);
+        e->tag = tag;
+        e->format = format;
+        e->size = unsigned(size);
+        e->components = format == EXIF_FORMAT_SHORT ? 1 : unsigned(size);
+        exif_content_add_entry(exif->ifd[ifd], e);
+        exif_entry_unref(e);
+    };
+    auto text = [&](ExifIfd ifd, ExifTag tag, const char* s) { put(ifd, tag, EXIF_FORMAT_ASCII, s, std::strlen(s) + 1); };
+    auto number = [&](ExifIfd ifd, ExifTag tag, int v) {
+        const BYTE le[2] = {BYTE(v), BYTE(v >> 8)};
+        put(ifd, tag, EXIF_FORMAT_SHORT, le, 2);
+    };
+    text(EXIF_IFD_0, EXIF_TAG_MAKE, "Acme");
+    text(EXIF_IFD_0, EXIF_TAG_MODEL, "Phone 7");
+    number(EXIF_IFD_0, EXIF_TAG_ORIENTATION, 6);
+    text(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, "2026:05:17 09:41:07");
+    number(EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, width);
+    number(EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, height);
+    if (commentBytes) {
+        const Bytes comment(commentBytes, 'x');
+        put(EXIF_IFD_EXIF, EXIF_TAG_USER_COMMENT, EXIF_FORMAT_UNDEFINED, comment.data(), comment.size());
+    }
+    static const BYTE thumbnail[] = {0xFF, 0xD8, 0xFF, 0xD9};
+    exif->data = static_cast<unsigned char*>(std::malloc(sizeof thumbnail));
+    std::memcpy(exif->data, thumbnail, sizeof thumbnail);
+    exif->size = sizeof thumbnail;
+    unsigned char* saved = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif.get(), &saved, &size);
+    Bytes tiff(saved + 6, saved + size);
+    std::free(saved);
+    return tiff;
+}
+
+// The EXIF block a picture was loaded with, read back, or null.
+Exif ReadBack(const CPicture& picture)
+{
+    if (picture.m_exif.empty())
+        return nullptr;
+    Bytes block = picture.m_exif;
+    if (block[0] != 'E') // a bare TIFF block, as PNG holds it
+        block.insert(block.begin(), {'E', 'x', 'i', 'f', 0, 0});
+    return Exif(exif_data_new_from_data(block.data(), unsigned(block.size())));
+}
+
+int ShortTag(ExifData* exif, ExifIfd ifd, ExifTag tag)
+{
+    ExifEntry* e = exif_content_get_entry(exif->ifd[ifd], tag);
+    return e ? exif_get_short(e->data, exif_data_get_byte_order(exif)) : -1;
+}
+
+std::string TextTag(ExifData* exif, ExifIfd ifd, ExifTag tag)
+{
+    ExifEntry* e = exif_content_get_entry(exif->ifd[ifd], tag);
+    return e ? std::string(reinterpret_cast<const char*>(e->data), e->size - 1) : "";
+}
+
+// A 40 x 24 JPEG whose left half is black, as the phone stored it.
+Bytes StoredPhoto(const TempDir& dir, const Bytes& tiff)
+{
+    CPicture stored;
+    EXPECT_EQ(stored.CreateDib(40, 24, 24, 1), 1);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x)
+            std::memset(stored.GetRow(y) + 3 * x, x < 20 ? 0 : 255, 3);
+    const std::string raw = dir.File("stored.jpg");
+    EXPECT_EQ(SavePicture(stored, raw, PictureFormat::Jpeg), 1);
+    return WithExifSegment(ReadFileBytes(raw), tiff);
+}
+
 } // namespace
 
 TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
@@ -112,7 +205,7 @@ TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const std::string raw = dir.File("raw.jpg"), path = dir.File("photo.jpg");
         ASSERT_TRUE(RunTool("convert '" + f + "' " + stored[orientation - 1] + " -strip -quality 100 '" + raw + "'"));
-        WriteFileBytes(path, WithExifSegment(ReadFileBytes(raw), orientation));
+        WriteFileBytes(path, WithExifSegment(ReadFileBytes(raw), OrientationTiff(orientation)));
         CPicture picture;
         ASSERT_EQ(picture.LoadFile(path, 1, 0), 1) << orientation;
         picture.MarkBitsBorrowed();
@@ -135,7 +228,7 @@ TEST(ExifOrientation, AllEightStandUprightInJpegAndPng)
     for (int orientation : {6, 7}) {
         const std::string raw = dir.File("raw.png"), path = dir.File("photo.png");
         ASSERT_TRUE(RunTool("convert '" + f + "' " + stored[orientation - 1] + " -strip '" + raw + "'"));
-        WriteFileBytes(path, WithExifChunk(ReadFileBytes(raw), orientation));
+        WriteFileBytes(path, WithExifChunk(ReadFileBytes(raw), OrientationTiff(orientation)));
         CPicture picture;
         ASSERT_EQ(picture.LoadFile(path, 1, 0), 1);
         picture.MarkBitsBorrowed();
@@ -227,4 +320,87 @@ TEST(WrongExtension, PicturesLoadByWhatTheyAreAndOthersKeepTheirMessages)
     recorder.messages.clear();
     EXPECT_EQ(picture.LoadFile(dir.File("text.png"), 1, 0), 0);
     EXPECT_EQ(recorder.messages, std::vector<std::string>{"载入PNG文件时发生错误!"});
+}
+
+TEST(ExifSaving, PhotoKeepsItsDataUprightInJpegAndPng)
+{
+    TempDir dir;
+    const std::string photo = dir.File("photo.jpg");
+    WriteFileBytes(photo, StoredPhoto(dir, PhoneTiff(40, 24, 0)));
+    // Stored lying down with its top to the right: upright it is 24 x 40,
+    // black on top; a turn clockwise makes it 40 x 24, black on the right.
+    // Decoded at a reduction or whole, it keeps its block until it is saved.
+    for (const bool rotate : {false, true}) {
+        CPicture picture;
+        if (!rotate)
+            ShowAtHalf(picture);
+        ASSERT_EQ(picture.LoadFile(photo, 1, 0), 1);
+        ASSERT_EQ(bool(picture.IsReduced()), !rotate);
+        ASSERT_TRUE(!rotate || picture.RotateClockwise());
+        const int w = rotate ? 40 : 24, h = rotate ? 24 : 40;
+        for (const PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png}) {
+            const std::string what = std::string(rotate ? "rotated " : "reduced ") + FormatExtension(format);
+            const std::string saved = dir.File(std::string("saved") + FormatExtension(format));
+            ASSERT_EQ(SavePicture(picture, saved, format), 1) << what;
+            if (format == PictureFormat::Jpeg) { // SOI, JFIF, then the EXIF segment
+                const Bytes b = ReadFileBytes(saved);
+                const std::size_t at = 4 + (std::size_t(b[4]) << 8 | b[5]);
+                ASSERT_EQ(b[3], 0xE0) << what;
+                ASSERT_EQ(b[at + 1], 0xE1) << what;
+                EXPECT_EQ(std::memcmp(&b[at + 4], "Exif\0\0", 6), 0) << what;
+            }
+            CPicture back;
+            ASSERT_EQ(back.LoadFile(saved, 1, 0), 1) << what;
+            back.MarkBitsBorrowed();
+            ASSERT_EQ(back.GetWidth(), w) << what;
+            ASSERT_EQ(back.GetHeight(), h) << what;
+            EXPECT_LT(PixelRgb(back, rotate ? 30 : 12, rotate ? 12 : 10)[1], 64) << what;
+            EXPECT_GT(PixelRgb(back, rotate ? 10 : 12, rotate ? 12 : 30)[1], 192) << what;
+            const Exif exif = ReadBack(back);
+            ASSERT_TRUE(exif) << what;
+            EXPECT_EQ(ShortTag(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION), 1) << what;
+            EXPECT_EQ(ShortTag(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION), w) << what;
+            EXPECT_EQ(ShortTag(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION), h) << what;
+            EXPECT_EQ(TextTag(exif.get(), EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2026:05:17 09:41:07") << what;
+            EXPECT_EQ(TextTag(exif.get(), EXIF_IFD_0, EXIF_TAG_MODEL), "Phone 7") << what;
+            EXPECT_EQ(exif->size, 0u) << what << ": the thumbnail stayed";
+            EXPECT_EQ(exif->ifd[EXIF_IFD_1]->count, 0u) << what;
+        }
+    }
+}
+
+TEST(ExifSaving, UnreadableOrOversizedBlocksAreLeftOutOfASuccessfulSave)
+{
+    TempDir dir;
+    // A block longer than a segment holds (a PNG can hold it), one whose
+    // directory points past its end, and one that is no TIFF block at all.
+    const Bytes big = PhoneTiff(40, 24, 70000);
+    const Bytes pastEnd = {'I', 'I', 42, 0, 0xF0, 0xFF, 0xFF, 0xFF, 0, 0};
+    const Bytes junk = {'j', 'u', 'n', 'k', 0, 1, 2, 3, 4, 5, 6, 7};
+    CPicture plain;
+    ASSERT_EQ(plain.CreateDib(6, 4, 24, 1), 1);
+    const std::string png = dir.File("plain.png"), jpg = dir.File("plain.jpg");
+    ASSERT_EQ(SavePicture(plain, png, PictureFormat::Png), 1);
+    ASSERT_EQ(SavePicture(plain, jpg, PictureFormat::Jpeg), 1);
+    const struct {
+        const char* name;
+        Bytes file;
+    } cases[] = {{"big.png", WithExifChunk(ReadFileBytes(png), big)},
+                 {"past-end.jpg", WithExifSegment(ReadFileBytes(jpg), pastEnd)},
+                 {"junk.jpg", WithExifSegment(ReadFileBytes(jpg), junk)}};
+    for (const auto& c : cases) {
+        WriteFileBytes(dir.File(c.name), c.file);
+        CPicture picture;
+        ASSERT_EQ(picture.LoadFile(dir.File(c.name), 1, 0), 1) << c.name;
+        picture.MarkBitsBorrowed();
+        EXPECT_FALSE(picture.m_exif.empty()) << c.name;
+        for (const PictureFormat format : {PictureFormat::Jpeg, PictureFormat::Png}) {
+            const std::string saved = dir.File(std::string("saved") + FormatExtension(format));
+            ASSERT_EQ(SavePicture(picture, saved, format), 1) << c.name;
+            CPicture back;
+            ASSERT_EQ(back.LoadFile(saved, 1, 0), 1) << c.name;
+            back.MarkBitsBorrowed();
+            EXPECT_TRUE(back.m_exif.empty()) << c.name << " saved as " << FormatExtension(format);
+        }
+    }
 }
