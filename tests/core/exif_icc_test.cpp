@@ -128,7 +128,9 @@ Bytes PhoneTiff(int width, int height, std::size_t commentBytes)
         exif_content_add_entry(exif->ifd[ifd], e);
         exif_entry_unref(e);
     };
-    auto text = [&](ExifIfd ifd, ExifTag tag, const char* s) { put(ifd, tag, EXIF_FORMAT_ASCII, s, std::strlen(s) + 1); };
+    auto text = [&](ExifIfd ifd, ExifTag tag, const char* s) {
+        put(ifd, tag, EXIF_FORMAT_ASCII, s, std::strlen(s) + 1);
+    };
     auto number = [&](ExifIfd ifd, ExifTag tag, int v) {
         const BYTE le[2] = {BYTE(v), BYTE(v >> 8)};
         put(ifd, tag, EXIF_FORMAT_SHORT, le, 2);
