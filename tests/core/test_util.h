@@ -4,9 +4,12 @@
 
 #include "formats/messages.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -79,7 +82,10 @@ public:
     TempDir()
     {
         char pattern[] = "/tmp/korvex-test-XXXXXX";
-        m_path = mkdtemp(pattern);
+        const char* made = mkdtemp(pattern);
+        if (!made)
+            throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
+        m_path = made;
     }
     ~TempDir() { std::filesystem::remove_all(m_path); }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
