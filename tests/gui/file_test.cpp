@@ -539,13 +539,15 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
 }
 
 // Arrows, Space and BackSpace page while the picture fits and scroll while
-// it does not; Home and End reach the list's ends; a key whose command is
-// disabled does nothing at all (no scrolling either); a dropped file opens
-// as Open does, its name taken byte for byte.
+// it does not, and page on past a picture that failed to load; Home and End
+// reach the list's ends; a key whose command is disabled does nothing at all
+// (no scrolling either); a dropped file opens as Open does, its name taken
+// byte for byte.
 TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
 {
     Folder f({"a.bmp", "b.bmp", "c.bmp"});
     WriteFileBytes(f.dir.File("d.bmp"), MakeBmp(1000, 1000, 24, {}, std::vector<std::uint8_t>(3000 * 1000, 40)));
+    WriteFileBytes(f.dir.File("b2.bmp"), {'B', 'M'}); // broken
     RunningApp run;
     run.frame->resize(800, 600);
     QApplication::processEvents();
@@ -559,15 +561,20 @@ TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
     };
     key(Qt::Key_Right);
     EXPECT_EQ(doc->m_nCurrent, 1);
-    key(Qt::Key_Space);
+    key(Qt::Key_Space); // onto the broken b2.bmp
     EXPECT_EQ(doc->m_nCurrent, 2);
+    key(Qt::Key_Space);
+    EXPECT_EQ(doc->m_nCurrent, 3);
     key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Right);
+    key(Qt::Key_Left);
     key(Qt::Key_Left);
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_Left); // Previous is disabled on the first picture
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_End);
-    EXPECT_EQ(doc->m_nCurrent, 3);
+    EXPECT_EQ(doc->m_nCurrent, 4);
     key(Qt::Key_Home);
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_End);
@@ -587,7 +594,7 @@ TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
     EXPECT_GT(h->value(), 0);
     key(Qt::Key_Space);
     EXPECT_EQ(v->value(), std::min(v->pageStep(), v->maximum()));
-    EXPECT_EQ(doc->m_nCurrent, 3);
+    EXPECT_EQ(doc->m_nCurrent, 4);
 
     // Left-dragging moves the picture with the pointer.
     const int before = h->value();
