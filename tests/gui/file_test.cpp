@@ -205,10 +205,17 @@ TEST(FileCommands, FolderLimitMessage)
     run.frame->ExecuteCommand(res::ID_FILE_OPEN);
     EXPECT_EQ(fake.messages, QStringList{limit});
     EXPECT_EQ(fake.captions, QStringList{QStringLiteral("Korvex")});
-    // Shown, though beyond the list: the list starts over at its first picture.
+    // Shown, though beyond the list: it takes the list's last place, so
+    // that Delete asks about it and trashes it, not the first picture.
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("p500.bmp - Tobble"));
-    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 499);
-    EXPECT_EQ(run.frame->GetDocument()->m_nCurrent, 0);
+    CKorvexDoc* doc = run.frame->GetDocument();
+    EXPECT_EQ(doc->m_nLast, 499);
+    EXPECT_EQ(doc->m_nCurrent, 499);
+    fake.messages.clear();
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p500.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p000.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p499.bmp")));
 }
 
 TEST(FileCommands, FailedOpenAfterASuccessfulOne)
