@@ -14,6 +14,7 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -67,6 +68,30 @@ std::string AbsolutePath(const std::string& path)
     return cleaned.empty() ? "/" : cleaned;
 }
 
+// What a command-line argument names: a file URI (file:///path or
+// file://localhost/path, as launchers and file managers hand them over) names
+// the local file its percent-decoded path spells, byte for byte, so a name
+// that is not UTF-8 stays the file it was; anything else is a path. A file
+// whose name merely looks like a URI is still that file.
+std::string LocalPath(const std::string& argument)
+{
+    if (argument.size() < 6 || strncasecmp(argument.c_str(), "file:/", 6) != 0 || ::access(argument.c_str(), F_OK) == 0)
+        return argument;
+    std::string rest = argument.substr(5);
+    if (rest.compare(0, 2, "//") == 0) {
+        const std::size_t slash = std::min(rest.find('/', 2), rest.size());
+        const std::string host = rest.substr(2, slash - 2);
+        if (!host.empty() && strcasecmp(host.c_str(), "localhost") != 0)
+            return argument; // another machine's file: not one this program can open
+        rest = rest.substr(slash);
+    }
+    const QByteArray path = QByteArray::fromPercentEncoding(QByteArray::fromStdString(rest));
+    // An encoded zero byte would end the name early, at another file's name.
+    if (path.isEmpty() || path.contains('\0'))
+        return argument;
+    return path.toStdString();
+}
+
 QString RecentKey(int i)
 {
     return QStringLiteral("Recent File List/File%1").arg(i);
@@ -116,7 +141,7 @@ bool CKorvexApp::InitInstance(const std::vector<std::string>& arguments)
     // A path on the command line opens the picture as Open does, once the
     // window has its final size.
     if (!arguments.empty()) {
-        const std::string path = AbsolutePath(arguments.front());
+        const std::string path = AbsolutePath(LocalPath(arguments.front()));
         AddToRecentFiles(path);
         CMainFrame* frame = m_pFrame.get();
         frame->m_onReady = [frame, path] {

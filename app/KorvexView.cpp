@@ -263,10 +263,19 @@ bool CKorvexView::OpenPath(const std::string& path)
     doc->m_bFolderEmptied = 0;
     doc->BuildFileList(path);
     const int found = doc->FindFile(path);
-    if (found >= 0)
+    if (found >= 0) {
         doc->m_nCurrent = found;
-    else if (doc->m_nLast >= 0)
-        doc->m_nCurrent = 0; // beyond the listed pictures, or spelled differently
+    } else {
+        // Beyond the listed pictures, or not named like one: the picture on
+        // screen still becomes the current entry, the list's last (in the
+        // place of its 500th picture when it is full), so that Delete and
+        // the other programs are handed this file and never another.
+        if (doc->m_nLast + 1 < CKorvexDoc::MAX_FOLDER_FILES)
+            ++doc->m_nLast;
+        doc->m_strFiles.resize(static_cast<std::size_t>(doc->m_nLast) + 1);
+        doc->m_strFiles.back() = path;
+        doc->m_nCurrent = doc->m_nLast;
+    }
     return true;
 }
 

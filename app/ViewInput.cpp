@@ -69,11 +69,14 @@ void CKorvexView::UpdatePanCursor()
 bool CKorvexView::HandleViewKey(QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (modifiers == Qt::NoModifier && m_picture.HasImage()) {
-        // Pages while the picture fits along the key's direction, else scrolls.
+    if (modifiers == Qt::NoModifier) {
+        // Pages while the picture fits along the key's direction, else
+        // scrolls. A picture that failed to load has nothing to scroll: the
+        // keys page on past it.
         const QSize client = DeviceViewportSize();
-        const bool fitsWidth = m_layout.displayWidth <= client.width();
-        const bool fitsHeight = m_layout.displayHeight <= client.height();
+        const bool empty = !m_picture.HasImage();
+        const bool fitsWidth = empty || m_layout.displayWidth <= client.width();
+        const bool fitsHeight = empty || m_layout.displayHeight <= client.height();
         switch (event->key()) {
         case Qt::Key_Left:
         case Qt::Key_Right: {

@@ -52,16 +52,8 @@ bool PreferX11(int argc, char** argv)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void DescribeOptions(QCommandLineParser& parser)
 {
-    const bool choseX11 = PreferX11(argc, argv);
-    QApplication app(argc, argv);
-    if (choseX11)
-        qunsetenv("QT_QPA_PLATFORM"); // programs started from here choose for themselves
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QCommandLineParser parser;
     QString description = QStringLiteral("Korvex picture viewer\n\nKeys and mouse:");
     for (const QString& line : res::KeyHelp()) {
         const QStringList parts = line.split(QLatin1Char('\t'));
@@ -70,7 +62,34 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF, PNG, WebP)."));
+    parser.addPositionalArgument(QStringLiteral("path"), QStringLiteral("A picture to open (BMP, TGA, PCX, JPEG, GIF, PNG, WebP): its path or file:// URI."));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Help and version are text for the terminal: they are answered without
+    // a window system, which a terminal over the network may not have.
+    {
+        QCommandLineParser parser;
+        DescribeOptions(parser);
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        if (parser.parse(arguments) && (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")))) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+            parser.process(app); // prints and ends the program
+        }
+    }
+    const bool choseX11 = PreferX11(argc, argv);
+    QApplication app(argc, argv);
+    if (choseX11)
+        qunsetenv("QT_QPA_PLATFORM"); // programs started from here choose for themselves
+    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCommandLineParser parser;
+    DescribeOptions(parser);
     parser.process(app);
     // A native Wayland client can neither place its window nor fade it:
     // no window animations there.

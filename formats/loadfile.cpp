@@ -133,8 +133,18 @@ int CPicture::LoadAs(PictureFormat format, const std::string& path, int orientat
     m_nFileSize = static_cast<DWORD>(file.Size());
     switch (format) {
     case PictureFormat::Bmp: return ReadBmp(file.Data(), file.Size(), orientation, depthCheck);
-    case PictureFormat::Tga: return ReadTga(file.Data(), file.Size(), orientation);
-    case PictureFormat::Pcx: return ReadPcx(file.Data(), file.Size(), orientation);
+    // The TGA and PCX readers refuse without a word; the user is told here,
+    // as for every other format.
+    case PictureFormat::Tga:
+        if (ReadTga(file.Data(), file.Size(), orientation))
+            return 1;
+        AfxMessageBox("载入TGA文件时发生错误!");
+        return 0;
+    case PictureFormat::Pcx:
+        if (ReadPcx(file.Data(), file.Size(), orientation))
+            return 1;
+        AfxMessageBox("载入PCX文件时发生错误!");
+        return 0;
     case PictureFormat::Png:
         if (ReadPng(file.Data(), file.Size()))
             return 1;

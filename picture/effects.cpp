@@ -336,6 +336,27 @@ void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, cons
         flush();
 }
 
+std::int64_t LoadEffectPauseMs(int number, int width, int height)
+{
+    const std::int64_t w = std::max(width, 0), h = std::max(height, 0);
+    switch (number) {
+    case EFFECT_MOSAIC: {
+        const int a = MosaicBlockSide(width, height);
+        return (w / a) * (h / a);
+    }
+    case EFFECT_FROM_TOP:
+    case EFFECT_FROM_BOTTOM: return (h / 12 + 1) * 10;
+    case EFFECT_FROM_LEFT:
+    case EFFECT_FROM_RIGHT: return (w / 12 + 1) * 10;
+    case EFFECT_FROM_TOP_LEFT:
+    case EFFECT_FROM_TOP_RIGHT:
+    case EFFECT_FROM_BOTTOM_LEFT:
+    case EFFECT_FROM_BOTTOM_RIGHT: return (std::max(w, h) / 12 + 1) * 10;
+    case EFFECT_BLINDS: return (w / BlindsSlatCount(width) + 1) * 10;
+    default: return 0;
+    }
+}
+
 int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& layout, const EffectFlushFn& flush)
 {
     using Fn = void (*)(const CPicture&, HDC, const EffectLayout&, const EffectFlushFn&);
@@ -345,6 +366,16 @@ int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout&
                                            EffectBlinds};
     if (number < 1 || number > EFFECT_COUNT || !pic.HasImage())
         return 0;
+    // The effect waits out every step with the window unable to answer: on a
+    // picture that would keep it waiting too long (a mosaic of a very large
+    // photo, a wipe down a picture tens of thousands of rows high), it is
+    // shown at once instead.
+    if (LoadEffectPauseMs(number, pic.GetWidth(), pic.GetHeight()) > kLongestLoadEffectMs) {
+        FullDraw(pic, hdc, layout);
+        if (flush)
+            flush();
+        return 1;
+    }
     table[number - 1](pic, hdc, layout, flush);
     return 1;
 }

@@ -20,6 +20,7 @@
 #include "picture/picture.h"
 #include "platform/windef.h"
 
+#include <cstdint>
 #include <functional>
 
 struct EffectLayout {
@@ -63,8 +64,15 @@ void EffectBlinds(const CPicture& pic, HDC hdc, const EffectLayout& layout, cons
 
 // Plays load effect `number`; returns 0, drawing nothing, for a number
 // outside 1..10 or a picture without an image (the caller then draws plainly).
+// An effect that would take too long (below) is a single full draw.
 int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout& layout,
                    const EffectFlushFn& flush = {});
+
+// The pauses of load effect `number` on a width x height picture, in
+// milliseconds; an effect whose pauses exceed kLongestLoadEffectMs is not
+// played, PlayLoadEffect draws the picture whole at once instead.
+std::int64_t LoadEffectPauseMs(int number, int width, int height);
+constexpr std::int64_t kLongestLoadEffectMs = 10000;
 
 // Block side of the load mosaic and slat count of the load blinds.
 int MosaicBlockSide(int width, int height);

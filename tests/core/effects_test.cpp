@@ -360,6 +360,22 @@ TEST(LoadEffects, PlayLoadEffectByNumber)
 
     EXPECT_EQ(PlayLoadEffect(EFFECT_FROM_TOP, *pic, &dc, {}), 1);
     EXPECT_EQ(dc.calls.size(), 3u);
+
+    // A picture whose effect would hold the window for minutes (a wipe down
+    // 30000 rows, 25,000 steps of 10 ms) is drawn whole at once.
+    const auto tall = MakePicture(1, 30000, 8);
+    dc.calls.clear();
+    const DWORD start = clock.now;
+    EXPECT_EQ(PlayLoadEffect(EFFECT_FROM_TOP, *tall, &dc, {}), 1);
+    EXPECT_EQ(dc.calls, std::vector<Call>{Full(1, 30000, 0, 0)});
+    EXPECT_EQ(clock.now, start);
+    // The pauses counted are the effects' own: a 1920 x 1080 picture plays
+    // every one of them.
+    EXPECT_EQ(LoadEffectPauseMs(EFFECT_MOSAIC, 1920, 1080), 64 * 36);
+    EXPECT_EQ(LoadEffectPauseMs(EFFECT_FROM_LEFT, 1920, 1080), 161 * 10);
+    for (int n = 1; n <= EFFECT_COUNT; ++n)
+        EXPECT_LE(LoadEffectPauseMs(n, 1920, 1080), kLongestLoadEffectMs) << n;
+    EXPECT_GT(LoadEffectPauseMs(EFFECT_MOSAIC, 26000, 26000), kLongestLoadEffectMs);
     for (int n = 1; n <= EFFECT_COUNT; ++n) {
         dc.calls.clear();
         EXPECT_EQ(PlayLoadEffect(n, *pic, &dc, {}), 1);

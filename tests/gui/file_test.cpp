@@ -205,10 +205,17 @@ TEST(FileCommands, FolderLimitMessage)
     run.frame->ExecuteCommand(res::ID_FILE_OPEN);
     EXPECT_EQ(fake.messages, QStringList{limit});
     EXPECT_EQ(fake.captions, QStringList{QStringLiteral("Korvex")});
-    // Shown, though beyond the list: the list starts over at its first picture.
+    // Shown, though beyond the list: it takes the list's last place, so
+    // that Delete asks about it and trashes it, not the first picture.
     EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("p500.bmp - Tobble"));
-    EXPECT_EQ(run.frame->GetDocument()->m_nLast, 499);
-    EXPECT_EQ(run.frame->GetDocument()->m_nCurrent, 0);
+    CKorvexDoc* doc = run.frame->GetDocument();
+    EXPECT_EQ(doc->m_nLast, 499);
+    EXPECT_EQ(doc->m_nCurrent, 499);
+    fake.messages.clear();
+    run.frame->ExecuteCommand(res::ID_DELETE);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p500.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p000.bmp")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p499.bmp")));
 }
 
 TEST(FileCommands, FailedOpenAfterASuccessfulOne)
@@ -539,13 +546,15 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
 }
 
 // Arrows, Space and BackSpace page while the picture fits and scroll while
-// it does not; Home and End reach the list's ends; a key whose command is
-// disabled does nothing at all (no scrolling either); a dropped file opens
-// as Open does, its name taken byte for byte.
+// it does not, and page on past a picture that failed to load; Home and End
+// reach the list's ends; a key whose command is disabled does nothing at all
+// (no scrolling either); a dropped file opens as Open does, its name taken
+// byte for byte.
 TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
 {
     Folder f({"a.bmp", "b.bmp", "c.bmp"});
     WriteFileBytes(f.dir.File("d.bmp"), MakeBmp(1000, 1000, 24, {}, std::vector<std::uint8_t>(3000 * 1000, 40)));
+    WriteFileBytes(f.dir.File("b2.bmp"), {'B', 'M'}); // broken
     RunningApp run;
     run.frame->resize(800, 600);
     QApplication::processEvents();
@@ -559,15 +568,20 @@ TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
     };
     key(Qt::Key_Right);
     EXPECT_EQ(doc->m_nCurrent, 1);
-    key(Qt::Key_Space);
+    key(Qt::Key_Space); // onto the broken b2.bmp
     EXPECT_EQ(doc->m_nCurrent, 2);
+    key(Qt::Key_Space);
+    EXPECT_EQ(doc->m_nCurrent, 3);
     key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Right);
+    key(Qt::Key_Left);
     key(Qt::Key_Left);
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_Left); // Previous is disabled on the first picture
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_End);
-    EXPECT_EQ(doc->m_nCurrent, 3);
+    EXPECT_EQ(doc->m_nCurrent, 4);
     key(Qt::Key_Home);
     EXPECT_EQ(doc->m_nCurrent, 0);
     key(Qt::Key_End);
@@ -587,7 +601,7 @@ TEST(FileCommands, KeysMouseAndDropGoThroughTheCommands)
     EXPECT_GT(h->value(), 0);
     key(Qt::Key_Space);
     EXPECT_EQ(v->value(), std::min(v->pageStep(), v->maximum()));
-    EXPECT_EQ(doc->m_nCurrent, 3);
+    EXPECT_EQ(doc->m_nCurrent, 4);
 
     // Left-dragging moves the picture with the pointer.
     const int before = h->value();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QStatusBar>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include "../core/test_util.h"
 
@@ -261,10 +263,12 @@ TEST(Shell, CaptionAndCommandLinePath)
         EXPECT_FALSE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
     }
     TempDir dir;
-    const std::string path = dir.File("照片.bmp");
+    const std::string path = dir.File("照 片.bmp");
     WriteFileBytes(path, MakeBmp(1, 1, 24, {}, {1, 2, 3, 0}));
-    RunningApp run({path});
-    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("照片.bmp - Tobble"));
+    // As a launcher hands it over: a file URI, percent-encoded.
+    RunningApp run({"file://" + QUrl::toPercentEncoding(QString::fromStdString(path), "/").toStdString()});
+    EXPECT_EQ(run.frame->windowTitle(), QStringLiteral("照 片.bmp - Tobble"));
+    EXPECT_EQ(CKorvexApp::RecentFiles().front(), path);
     EXPECT_TRUE(run.frame->Router().Query(res::ID_ZOOM_IN).m_bEnabled);
     EXPECT_EQ(run.frame->GetDocument()->m_nLast, 0);
     // Three of the twenty opening rows fade in.
@@ -273,6 +277,23 @@ TEST(Shell, CaptionAndCommandLinePath)
         fades += (CMainFrame::OpeningFlags(k) & 0x80000) ? 1 : 0;
     EXPECT_EQ(fades, 3);
     EXPECT_EQ(CMainFrame::OpeningFlags(6), 0x60001u);
+}
+
+// Help and version are answered on the terminal, with no display to connect to.
+TEST(Shell, HelpAndVersionWithoutDisplay)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    for (const auto& [option, expected] : {std::pair{"--help", "Usage:"}, std::pair{"--version", "korvex 1.0"}}) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(KORVEX_PATH), {QString::fromLatin1(option)});
+        ASSERT_TRUE(process.waitForFinished(10000)) << option;
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(process.exitCode(), 0) << option;
+        EXPECT_TRUE(process.readAllStandardOutput().contains(expected)) << option;
+    }
 }
 
 TEST(Shell, RecentFileListKeepsFour)

@@ -1,7 +1,8 @@
 """A name that is not UTF-8 next to its twin that decodes to the same text:
-the command line, paging and both programs started with the picture reach
+the command line (a file URI), paging and both programs started with the picture reach
 the file whose bytes were meant (the delete journey does Delete)."""
 import os
+import urllib.parse
 
 import korvex_e2e as k
 
@@ -36,10 +37,14 @@ def run(s):
     with open(os.path.join(s.env["XDG_CONFIG_HOME"], "mimeapps.list"), "w") as f:
         f.write("[Default Applications]\nimage/bmp=recorder.desktop\n")
 
-    wid = s.start_korvex(twin)
+    # Started as a launcher starts it, with the file's URI: the encoded
+    # byte names the file that is not UTF-8, not its twin.
+    wid = s.start_korvex("file://" + urllib.parse.quote(raw))
     s.wait_title(wid, "g\ufffd.bmp - " + k.APP_TITLE)
-    s.wait_picture(wid, GREEN)
+    s.wait_picture(wid, RED)
     s.activate(wid)
+    s.key("Prior")
+    s.wait_picture(wid, GREEN)
     s.key("Next")
     s.wait_picture(wid, RED)
 
