@@ -39,11 +39,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # failed check inside `session.fault(id)` with an id listed here is printed,
 # the journey goes on and then ends as skipped; remove an id when its fix
 # lands.
-KNOWN_FAULTS = {
-    # Seen once in about 45 runs under weston: Alt+F after leaving full
-    # screen opened no menu, the program alive and the frame maximized.
-    "issue 25 (File menu after full screen)",
-}
+KNOWN_FAULTS = set()
 
 APP_TITLE = "Tobble"          # the application part of every caption
 UNTITLED = "无标题"

@@ -27,8 +27,13 @@ def run(s):
             s._end(proc)
             s.procs.remove(proc)
     log = open(os.path.join(s.work, "weston.log"), "ab")
+    # No key repeat: the File menu's keys are held down below.
+    config = os.path.join(s.work, "weston.ini")
+    with open(config, "w") as f:
+        f.write("[keyboard]\nrepeat-delay=60000\n")
     s.procs.append(subprocess.Popen([weston, "--backend=x11-backend.so", "--socket=" + SOCKET, "--width=1600",
-                                     "--height=900", "--idle-time=0"], env=s.env, stdout=log, stderr=log))
+                                     "--height=900", "--idle-time=0", "--config=" + config],
+                                    env=s.env, stdout=log, stderr=log))
     socket = os.path.join(s.env["XDG_RUNTIME_DIR"], SOCKET)
     k.wait_until(lambda: os.path.exists(socket) or s.procs[-1].poll() is not None, 20, "weston's socket")
     if not os.path.exists(socket):
@@ -76,13 +81,16 @@ def run(s):
     alive("Escape")
     menu = (ox, oy + 60, ox + 300, oy + 400)
     closed = s.grab(menu).data
-    s.key("alt+f")
-    opened = False
-    with s.fault("issue 25 (File menu after full screen)"):
+    # Alt+F held down, as fingers do, until the menu shows. The compositor
+    # grants a menu its grab only for the seat's latest key event, and a
+    # chord from xdotool lets go of Alt within milliseconds of pressing F:
+    # on a busy machine that release reaches the compositor before the
+    # program's menu does, and the menu is refused.
+    s.x("xdotool", "keydown", "alt+f")
+    try:
         s.wait_screen(lambda img: img.data != closed, 10, "the File menu to open", menu)
-        opened = True
-    if not opened:
-        return
+    finally:
+        s.x("xdotool", "keyup", "alt+f")
     s.key("x")
     k.wait_until(lambda: s.app.poll() is not None, 15, "the program to end")
     k.check(s.app.returncode == 0, "korvex ended with status %s" % s.app.returncode)
