@@ -407,8 +407,11 @@ bool CMainFrame::event(QEvent* event)
         });
     }
     const bool handled = QMainWindow::event(event);
-    if (event->type() == QEvent::Resize && m_bFullScreen && BarInsideWindow())
+    if (event->type() == QEvent::Resize && m_bFullScreen && BarInsideWindow()) {
         KeepBarInCorner();
+        if (m_pBarWindow->isHidden() && CoversScreen())
+            m_pBarWindow->show();
+    }
     // The resize that brings the maximized size ends the wait for it; the
     // layouts take it in before the picture is opened.
     if (m_bSettling && event->type() == QEvent::Resize && CoversAvailableArea())

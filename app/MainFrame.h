@@ -138,6 +138,8 @@ private:
     // A toolbar inside the frame keeps its distance from the right edge
     // while the compositor brings the frame to its full-screen size.
     void KeepBarInCorner();
+    // The frame has its screen's size: full screen has been granted.
+    bool CoversScreen() const;
     // Returns true when the frame may close at once (no animation).
     bool StartClosingAnimation();
 

@@ -204,8 +204,23 @@ bool CMainFrame::CreateFullScreenBar()
     m_pFullScreenBar = bar;
     m_pBarWindow = window;
     window->adjustSize();
-    window->show();
+    // The panel comes with full screen itself: a window system that takes
+    // its time to grant it would otherwise show it for a moment inside the
+    // frame that is still maximized. A second is the most it waits.
+    if (!inside || CoversScreen()) {
+        window->show();
+    } else {
+        QTimer::singleShot(1000, window, [this, window] {
+            if (m_pBarWindow == window)
+                window->show();
+        });
+    }
     return true;
+}
+
+bool CMainFrame::CoversScreen() const
+{
+    return size() == DesktopRect().size();
 }
 
 void CMainFrame::DestroyFullScreenBar()

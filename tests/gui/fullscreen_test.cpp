@@ -169,6 +169,11 @@ TEST(FullScreen, FloatingBarNeverTakesTheKeyboard)
     CMainFrame* frame = run.frame;
     for (bool inside : {false, true}) {
         CMainFrame::SetBarInsideWindow(inside);
+        if (inside) {
+            // Smaller than the screen until full screen is granted.
+            frame->showNormal();
+            frame->resize(640, 480);
+        }
         frame->ExecuteCommand(res::ID_FULL_SCREEN);
         ASSERT_TRUE(frame->m_bFullScreen);
         QToolBar* bar = frame->m_pFullScreenBar;
@@ -185,6 +190,7 @@ TEST(FullScreen, FloatingBarNeverTakesTheKeyboard)
             // A captioned panel in the same corner, parked beyond the frame's
             // edge and recalled by the hot zone.
             EXPECT_EQ(window->parentWidget(), frame);
+            EXPECT_TRUE(window->isVisible()); // shown once full screen is granted
             QLabel* caption = window->findChild<QLabel*>();
             ASSERT_NE(caption, nullptr);
             EXPECT_EQ(caption->text(), QStringLiteral("全屏/幻灯片模式"));
