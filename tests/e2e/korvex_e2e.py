@@ -939,7 +939,9 @@ class Session:
                 proc.wait(3)
             except subprocess.TimeoutExpired:
                 proc.kill()
-                proc.wait(3)
+                # A killed process always goes, but on a busy machine it
+                # may take longer than the journey it served.
+                proc.wait(30)
 
 
 def failure_dir():
