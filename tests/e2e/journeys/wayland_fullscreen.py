@@ -86,7 +86,8 @@ def run(s):
     # the menu waits until the output has been still for a second.
     s.wait_stable((ox, oy, ox + 1600, oy + 900), timeout=15, quiet=1.0)
     alive("Escape")
-    menu = (ox, oy + 60, ox + 300, oy + 400)
+    # Below the menu bar: its title alone lit up is no open menu.
+    menu = (ox, oy + 84, ox + 300, oy + 400)
     closed = s.grab(menu).data
     # Alt+F held down, as fingers do, until the menu shows. The compositor
     # grants a menu its grab only for the seat's latest key event, and a
