@@ -13,8 +13,11 @@
 //     included), before the pause that follows it. The view repaints the
 //     window synchronously from the surface there, so each step is seen.
 //     Empty means nothing to present (a DC that is the screen itself).
-// Every pause is DelayMs, a busy wait on timeGetTime; tests replace the clock
-// (SetClockHook, SetDelayIdleHook) so that effects run without real waiting.
+// The functions below play an effect to its end, pausing with DelayMs, a
+// wait on timeGetTime; tests replace the clock (SetClockHook,
+// SetDelayIdleHook) so that effects run without real waiting. EffectRun
+// plays the same draws one step at a time, for a window that keeps taking
+// events between the steps and may end the effect early.
 #pragma once
 
 #include "picture/picture.h"
@@ -22,6 +25,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 struct EffectLayout {
     float zoom = 1.0f;
@@ -70,9 +74,42 @@ int PlayLoadEffect(int number, const CPicture& pic, HDC hdc, const EffectLayout&
 
 // The pauses of load effect `number` on a width x height picture, in
 // milliseconds; an effect whose pauses exceed kLongestLoadEffectMs is not
-// played, PlayLoadEffect draws the picture whole at once instead.
+// played: its run (and PlayLoadEffect) draws the picture whole at once.
 std::int64_t LoadEffectPauseMs(int number, int width, int height);
 constexpr std::int64_t kLongestLoadEffectMs = 10000;
+
+enum class ImmediateEffect { HorizontalBlinds, VerticalBlinds, Mosaic, ScanDown, ScanUp };
+
+// One effect in progress. Next() draws a step and returns the pause that
+// belongs after it (0 for a closing draw shown without one), kDone once the
+// effect is over; the caller presents each step and keeps the pauses,
+// measured from the start of a step's drawing to the start of the next.
+// Stop() ends it at once with the picture whole: a load effect makes its
+// full draw; an immediate one first puts back every byte it saved, so that
+// the picture ends exactly as it began. Destroying a run stops it.
+class EffectRun {
+public:
+    static constexpr int kDone = -1;
+
+    EffectRun();
+    EffectRun(EffectRun&&) noexcept;
+    EffectRun& operator=(EffectRun&&) noexcept;
+    ~EffectRun();
+
+    // Not playing when there is nothing to play: a number outside 1..10 or
+    // a picture without an image; for an immediate effect whatever makes
+    // its routine return 0.
+    static EffectRun Load(int number, const CPicture& pic, HDC hdc, const EffectLayout& layout);
+    static EffectRun Immediate(ImmediateEffect which, CPicture& pic, HDC hdc, const EffectLayout& layout);
+
+    bool Playing() const;
+    int Next();
+    void Stop();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // Block side of the load mosaic and slat count of the load blinds.
 int MosaicBlockSide(int width, int height);

@@ -33,6 +33,11 @@ void DelayMs(DWORD ms)
     }
 }
 
+bool ClockIsReal()
+{
+    return !g_clockHook;
+}
+
 void SetClockHook(std::function<DWORD()> hook)
 {
     g_clockHook = std::move(hook);

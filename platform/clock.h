@@ -16,6 +16,10 @@ void DelayMs(DWORD ms);
 // called for every timeGetTime read.
 void SetClockHook(std::function<DWORD()> hook);
 
+// False while a hook replaces the clock: its time does not pass by itself,
+// so a pause is waited out on it alone rather than partly in real time.
+bool ClockIsReal();
+
 // Called between clock reads while DelayMs waits (the real default yields the
 // processor for up to 1 ms); tests use it to advance a fake clock.
 void SetDelayIdleHook(std::function<void()> hook);
