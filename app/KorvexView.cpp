@@ -214,6 +214,7 @@ bool CKorvexView::OpenPicture(const QString& path)
 
 bool CKorvexView::LoadAndShow(const std::string& path)
 {
+    StopEffect(); // it draws from the picture about to go
     m_picture.ReleaseImage();
     if (!m_picture.LoadFile(path, m_nOrientation, m_bDepthCheck ? 1 : 0)) {
         ShowNoPicture();
@@ -547,6 +548,8 @@ void CKorvexView::OnDraw(SurfaceDC* dc)
     if (!drawn)
         m_picture.Draw(dc, m_nOffsetX, m_nOffsetY, cx, cy, 0, 0, w, h, 0);
     m_bEffectPending = 0;
+    if (EffectPlaying())
+        return; // the rest follows when the effect has drawn the whole picture
     SetScrollSizes(m_picture.m_nDisplayWidth, m_picture.m_nDisplayHeight);
     UpdatePanCursor();
 }
@@ -556,11 +559,18 @@ void CKorvexView::Invalidate()
     if (m_bRedrawQueued)
         return;
     m_bRedrawQueued = true;
-    QTimer::singleShot(0, this, [this] { RedrawNow(); });
+    // Skipped when a direct RedrawNow came first.
+    QTimer::singleShot(0, this, [this] {
+        if (m_bRedrawQueued)
+            RedrawNow();
+    });
 }
 
 void CKorvexView::RedrawNow()
 {
+    // The window changed under a playing effect (resized, scrolled, another
+    // picture): it ends, and the picture is drawn anew.
+    StopEffect();
     m_bRedrawQueued = false;
     const QSize vp = DeviceViewportSize();
     const std::uint32_t background = palette().color(QPalette::Window).rgb() | 0xFF000000u;

@@ -9,6 +9,7 @@
 #include "CmdTarget.h"
 #include "Services.h"
 #include "ViewLayout.h"
+#include "picture/effects.h"
 #include "picture/picture.h"
 #include "platform/surface.h"
 
@@ -95,8 +96,16 @@ public:
     // The context menu (menu 133), built with its grayed states read now.
     QMenu* BuildContextMenu();
 
+    // An effect is playing: its steps come from a timer while the window
+    // keeps taking events; input ends it (ViewEffects.cpp).
+    bool EffectPlaying() const { return m_effect.Playing(); }
+    // Ends the playing effect at once with the picture whole on screen (an
+    // immediate effect puts the picture's bytes back first).
+    void StopEffect();
+
     // Plays load effect `effect` into `dc`; false when it drew nothing, and
-    // the picture is then drawn plainly. Tests may replace it.
+    // the picture is then drawn plainly. Drawing into the view's surface it
+    // starts the effect and returns at its first step. Tests may replace it.
     std::function<bool(int effect, SurfaceDC* dc)> m_playEffect;
 
     // The layout the members below name (declared first so they can refer to it).
@@ -149,8 +158,13 @@ private:
     // Shows the surface on screen now (one step of an effect).
     void FlushSurface();
     void ShowFrameBeforeEffect();
-    void PlayImmediateEffect(int (*routine)(CPicture&, HDC, const struct EffectLayout&,
-                                            const std::function<void()>&));
+    void PlayImmediateEffect(ImmediateEffect which);
+    // The steps of the playing effect: the first one now, each further one
+    // when the pause of the one before has passed.
+    void StartEffect(EffectRun run, bool immediate);
+    void EffectTimeout();
+    void DrawEffectStep();
+    void EndEffect();
     // Loads `path` after releasing the picture; then marks, fits, shows the
     // information and asks for the presentation. False when refused.
     bool LoadAndShow(const std::string& path);
@@ -171,6 +185,16 @@ private:
     SurfaceDC m_surface;
     bool m_bRedrawQueued = false;
     QTimer* m_pSlideTimer = nullptr; // timer 1111
+    // The playing effect; declared after the surface and the picture, which
+    // it draws, so that it goes first.
+    EffectRun m_effect;
+    QTimer* m_pEffectTimer = nullptr;
+    QObject* m_pInputWatch = nullptr; // on the application while an effect plays
+    DWORD m_dwStepStart = 0; // when the current step began drawing
+    int m_nStepPause = 0;
+    bool m_bImmediateEffect = false;
+    // A slideshow step fell due during an effect: it runs once the effect ends.
+    bool m_bSlideStepDue = false;
     // The layout is the fit of a picture shown while the window manager was
     // still placing the window: it is fitted again to the final size.
     bool m_bFitWhilePlacing = false;

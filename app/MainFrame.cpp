@@ -320,6 +320,9 @@ void CMainFrame::Settle()
 
 bool CMainFrame::ExecuteCommand(int id)
 {
+    // A command acts on the picture whole: a playing effect ends first.
+    if (CKorvexView* view = GetActiveView())
+        view->StopEffect();
     const bool ran = m_router.Execute(id);
     UpdateCommandUI();
     return ran;

@@ -5,10 +5,14 @@
 #include "KorvexView.h"
 #include "MainFrame.h"
 #include "picture/effects.h"
+#include "platform/clock.h"
 #include "res/resources.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QRegion>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <cmath>
 
@@ -26,6 +30,42 @@ constexpr int kEffectCommands[11] = {0,
                                      res::ID_EFFECT_FROM_BOTTOM_LEFT,
                                      res::ID_EFFECT_FROM_BOTTOM_RIGHT,
                                      res::ID_EFFECT_BLINDS};
+
+// Watches the application's events while an effect plays and calls `stop`
+// before any of them reaches its receiver: a key, a mouse button or wheel,
+// a drop, or the closing of the view's window. It only notes them; each
+// event then goes on to be handled as usual.
+class InputWatch : public QObject {
+public:
+    InputWatch(QWidget* view, std::function<void()> stop) : QObject(view), m_view(view), m_stop(std::move(stop)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TabletPress:
+        case QEvent::Drop:
+            m_stop();
+            break;
+        case QEvent::Close:
+            if (watched == m_view->window())
+                m_stop();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_view;
+    std::function<void()> m_stop;
+};
 
 } // namespace
 
@@ -63,15 +103,16 @@ void CKorvexView::RegisterEffectCommands()
     auto pictureRule = [this](CCmdUI& ui) {
         ui.Enable(m_pDocument->m_bNoPicture != 1 && m_pDocument->m_bFolderEmptied == 0);
     };
-    using Immediate = int (*)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&);
-    const std::pair<int, Immediate> immediate[] = {
-        {res::ID_SHOW_HORIZONTAL_BLINDS, &ShowHorizontalBlinds}, {res::ID_SHOW_VERTICAL_BLINDS, &ShowVerticalBlinds},
-        {res::ID_SHOW_MOSAIC, &ShowMosaic},       {res::ID_SHOW_SCAN_DOWN, &ShowScanDown},
-        {res::ID_SHOW_SCAN_UP, &ShowScanUp},
+    const std::pair<int, ImmediateEffect> immediate[] = {
+        {res::ID_SHOW_HORIZONTAL_BLINDS, ImmediateEffect::HorizontalBlinds},
+        {res::ID_SHOW_VERTICAL_BLINDS, ImmediateEffect::VerticalBlinds},
+        {res::ID_SHOW_MOSAIC, ImmediateEffect::Mosaic},
+        {res::ID_SHOW_SCAN_DOWN, ImmediateEffect::ScanDown},
+        {res::ID_SHOW_SCAN_UP, ImmediateEffect::ScanUp},
     };
-    for (const auto& [id, routine] : immediate) {
-        const Immediate run = routine;
-        OnCommand(id, [this, run] { PlayImmediateEffect(run); });
+    for (const auto& [id, which] : immediate) {
+        const ImmediateEffect effect = which;
+        OnCommand(id, [this, effect] { PlayImmediateEffect(effect); });
         OnUpdate(id, pictureRule);
     }
 
@@ -81,23 +122,106 @@ void CKorvexView::RegisterEffectCommands()
     for (int id : {int(res::ID_ROTATE_CW), int(res::ID_ROTATE_CCW), int(res::ID_ROTATE_180)})
         OnUpdate(id, pictureRule);
 
-    // Load effects draw into the paint's surface and show every step.
+    // Load effects draw into the paint's surface and show every step; into
+    // any other context they are drawn to the end at once.
     m_playEffect = [this](int number, SurfaceDC* dc) {
         const EffectLayout layout{m_fZoom, m_nOffsetX, m_nOffsetY};
-        EffectFlushFn flush;
-        if (dc == &m_surface) {
-            ShowFrameBeforeEffect();
-            flush = [this] { FlushSurface(); };
-        }
-        return PlayLoadEffect(number, m_picture, dc, layout, flush) != 0;
+        if (dc != &m_surface)
+            return PlayLoadEffect(number, m_picture, dc, layout) != 0;
+        EffectRun run = EffectRun::Load(number, m_picture, dc, layout);
+        if (!run.Playing())
+            return false;
+        ShowFrameBeforeEffect();
+        StartEffect(std::move(run), false);
+        return true;
     };
+
+    m_pEffectTimer = new QTimer(this);
+    m_pEffectTimer->setSingleShot(true);
+    m_pEffectTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_pEffectTimer, &QTimer::timeout, this, [this] { EffectTimeout(); });
+    m_pInputWatch = new InputWatch(this, [this] { StopEffect(); });
+}
+
+// An effect plays a step per turn of the event loop, so the window goes on
+// repainting what it uncovers, and input reaches it. The steps and pauses are
+// those of the effect played in one go: a pause runs from the start of a
+// step's drawing to the start of the next, is spent in the event loop but
+// for its last millisecond, which is waited out on the clock so that timer
+// latency does not stretch the effect.
+void CKorvexView::StartEffect(EffectRun run, bool immediate)
+{
+    m_effect = std::move(run);
+    m_bImmediateEffect = immediate;
+    qApp->installEventFilter(m_pInputWatch);
+    m_dwStepStart = timeGetTime();
+    DrawEffectStep();
+}
+
+void CKorvexView::EffectTimeout()
+{
+    if (!m_effect.Playing())
+        return;
+    const DWORD spent = timeGetTime() - m_dwStepStart;
+    if (spent < DWORD(m_nStepPause))
+        DelayMs(DWORD(m_nStepPause) - spent);
+    m_dwStepStart = timeGetTime();
+    DrawEffectStep();
+}
+
+void CKorvexView::DrawEffectStep()
+{
+    int pause = m_effect.Next();
+    if (pause != EffectRun::kDone)
+        FlushSurface();
+    if (pause == 0) // a closing draw with no pause after it: the effect is over
+        pause = m_effect.Next();
+    if (pause == EffectRun::kDone) {
+        EndEffect();
+        return;
+    }
+    m_nStepPause = pause;
+    const DWORD spent = timeGetTime() - m_dwStepStart;
+    const int rest = DWORD(pause) > spent ? pause - int(spent) : 0;
+    m_pEffectTimer->start(ClockIsReal() && rest > 1 ? rest - 1 : 0);
+}
+
+void CKorvexView::StopEffect()
+{
+    if (!m_effect.Playing())
+        return;
+    m_effect.Stop();
+    FlushSurface();
+    EndEffect();
+}
+
+void CKorvexView::EndEffect()
+{
+    m_pEffectTimer->stop();
+    qApp->removeEventFilter(m_pInputWatch);
+    if (m_bImmediateEffect) {
+        m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    } else {
+        // What the paint does once the picture is drawn.
+        SetScrollSizes(m_picture.m_nDisplayWidth, m_picture.m_nDisplayHeight);
+        UpdatePanCursor();
+    }
+    if (m_bSlideStepDue) {
+        // After whatever input ended the effect (Escape ends the show), and a
+        // whole second before the step after.
+        m_bSlideStepDue = false;
+        QTimer::singleShot(0, this, [this] {
+            if (m_pSlideTimer->isActive())
+                m_pSlideTimer->start();
+            OnTimer(1111);
+        });
+    }
 }
 
 void CKorvexView::FlushSurface()
 {
     // A synchronous repaint of what the step drew: it is on screen before
-    // the pause. No events are processed meanwhile, so input waits and
-    // timers that fall due run once the effect is over.
+    // the pause.
     // The surface counts device pixels, the widget logical ones.
     const double ratio = DevicePixelRatio();
     QRegion region;
@@ -112,15 +236,16 @@ void CKorvexView::FlushSurface()
 
 void CKorvexView::ShowFrameBeforeEffect()
 {
-    // The effect keeps the event loop waiting, so whatever a closed menu or
-    // dialog uncovered is repainted now, the erased view included.
+    // Whatever a closed menu or dialog uncovered is repainted now, the
+    // erased view included, before the first step is drawn.
     m_surface.TakeDirty();
     window()->repaint();
     viewport()->repaint();
 }
 
-void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const EffectLayout&, const EffectFlushFn&))
+void CKorvexView::PlayImmediateEffect(ImmediateEffect which)
 {
+    StopEffect();
     // The effects change the picture's own bytes and put them back.
     if (!m_picture.LoadFullImage())
         return;
@@ -134,12 +259,16 @@ void CKorvexView::PlayImmediateEffect(int (*routine)(CPicture&, HDC, const Effec
     ShowFrameBeforeEffect();
     m_picture.BeginDraw(static_cast<int>(double(m_picture.GetWidth()) * double(m_fZoom)),
                         static_cast<int>(double(m_picture.GetHeight()) * double(m_fZoom)));
-    routine(m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY}, [this] { FlushSurface(); });
-    m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    EffectRun run = EffectRun::Immediate(which, m_picture, &m_surface, EffectLayout{m_fZoom, m_nOffsetX, m_nOffsetY});
+    if (run.Playing())
+        StartEffect(std::move(run), true);
+    else
+        m_surface.SetViewportOrigin(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 void CKorvexView::Rotate(int quarterTurns)
 {
+    StopEffect();
     if (!m_picture.LoadFullImage())
         return;
     for (int i = 0; i < quarterTurns; ++i)

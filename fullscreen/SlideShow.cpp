@@ -37,6 +37,11 @@ void CKorvexView::OnTimer(int id)
 {
     if (id != 1111)
         return;
+    if (EffectPlaying()) {
+        // The next picture waits for the effect on this one to end.
+        m_bSlideStepDue = true;
+        return;
+    }
     CKorvexDoc* doc = m_pDocument;
     if (!m_pFrame || !m_pFrame->m_bSlideShow || doc->m_nLast < 0) {
         // Stopped, or Delete emptied the folder: nothing left to show.

@@ -51,6 +51,13 @@ std::string Write24(const TempDir& dir, const char* name, int width, int height)
     return path;
 }
 
+// Lets a playing effect take its steps until it is over.
+void PlayOut(CKorvexView* view)
+{
+    while (view->EffectPlaying())
+        QApplication::processEvents();
+}
+
 Bytes PixelBytes(CKorvexView* view)
 {
     Bytes all;
@@ -125,6 +132,7 @@ TEST(ViewEffects, LoadEffectShowsEveryStepOnScreen)
     // each that draws is on screen.
     ASSERT_TRUE(view->OpenPicture(QString::fromStdString(Write24(dir, "p.bmp", 20, 48))));
     view->RedrawNow();
+    PlayOut(view);
     EXPECT_GE(counter.paints, 4);
     EXPECT_EQ(view->m_bEffectPending, 0);
     // The last step drew the whole picture: its top-left pixel is on screen.
@@ -165,6 +173,7 @@ TEST(ViewEffects, ImmediateEffectsRestoreThePicture)
                    int(res::ID_SHOW_SCAN_DOWN), int(res::ID_SHOW_SCAN_UP)}) {
         counter.paints = 0;
         ASSERT_TRUE(run.frame->ExecuteCommand(id)) << id;
+        PlayOut(view);
         EXPECT_GT(counter.paints, 2) << id; // whitening and restoring steps shown
         EXPECT_EQ(PixelBytes(view), before) << id;
     }
