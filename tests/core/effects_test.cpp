@@ -567,3 +567,55 @@ TEST(ImmediateEffects, RefuseWhatTheyCannotWorkOn)
     EXPECT_EQ(clock.now, 1000u);
     pic->m_nImageSize = 64;
 }
+
+TEST(EffectRuns, StoppedPartWayEndWithThePictureWhole)
+{
+    // An immediate effect stopped in its whitening or its restoring phase
+    // puts every byte back; its last draw shows the picture as it began.
+    const ImmediateEffect kinds[] = {ImmediateEffect::HorizontalBlinds, ImmediateEffect::VerticalBlinds,
+                                     ImmediateEffect::Mosaic, ImmediateEffect::ScanDown, ImmediateEffect::ScanUp};
+    for (int depth : {1, 8, 24}) {
+        for (ImmediateEffect kind : kinds) {
+            auto pic = MakePicture(70, 75, depth);
+            int total = 0;
+            {
+                FakeClock clock;
+                RecordingDC dc(clock);
+                for (EffectRun run = EffectRun::Immediate(kind, *pic, &dc, {}); run.Next() != EffectRun::kDone;)
+                    ++total;
+            }
+            // The first step, and a step of the restoring phase.
+            for (int steps : {1, total / 2 + 1}) {
+                SCOPED_TRACE(testing::Message() << depth << " " << int(kind) << " " << steps);
+                const std::vector<std::uint8_t> before(pic->GetBits(), pic->GetBits() + pic->GetImageSize());
+                FakeClock clock;
+                RecordingDC dc(clock, before.size());
+                EffectRun run = EffectRun::Immediate(kind, *pic, &dc, {1.0f, 5, 7});
+                ASSERT_TRUE(run.Playing());
+                for (int i = 0; i < steps; ++i)
+                    ASSERT_NE(run.Next(), EffectRun::kDone);
+                EXPECT_NE(dc.snapshots.back(), before); // whitened bytes were on show
+                run.Stop();
+                EXPECT_FALSE(run.Playing());
+                EXPECT_EQ(std::vector<std::uint8_t>(pic->GetBits(), pic->GetBits() + pic->GetImageSize()), before);
+                EXPECT_EQ(dc.calls.back(), Full(70, 75));
+                EXPECT_EQ(dc.snapshots.back(), before);
+            }
+        }
+    }
+
+    // A load effect stopped after two steps makes its full draw at once.
+    for (int number = 1; number <= EFFECT_COUNT; ++number) {
+        SCOPED_TRACE(number);
+        const auto pic = MakePicture(240, 180, 24);
+        FakeClock clock;
+        RecordingDC dc(clock);
+        EffectRun run = EffectRun::Load(number, *pic, &dc, {1.0f, 5, 7});
+        ASSERT_NE(run.Next(), EffectRun::kDone);
+        ASSERT_NE(run.Next(), EffectRun::kDone);
+        run.Stop();
+        EXPECT_EQ(dc.calls.back(), Full(240, 180));
+        EXPECT_EQ(run.Next(), EffectRun::kDone);
+        EXPECT_EQ(clock.now, 1000u); // a run never waits itself
+    }
+}
