@@ -8,6 +8,7 @@
 #include "../core/test_util.h"
 
 #include <QAction>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,48 @@ TEST(ViewEffects, LoadEffectShowsEveryStepOnScreen)
     QApplication::processEvents();
     EXPECT_LE(counter.paints, 1);
     view->viewport()->removeEventFilter(&counter);
+}
+
+TEST(ViewEffects, InputEndsAPlayingEffectAndIsActedOn)
+{
+    FakeClock clock;
+    TempDir dir;
+    RunningApp run;
+    CKorvexView* view = run.View();
+    CKorvexDoc* doc = run.frame->GetDocument();
+    run.frame->ExecuteCommand(res::ID_EFFECT_FROM_LEFT);
+    Write24(dir, "b.bmp", 240, 40);
+    Write24(dir, "c.bmp", 240, 40);
+    ASSERT_TRUE(view->OpenPicture(QString::fromStdString(Write24(dir, "a.bmp", 240, 40))));
+    view->RedrawNow();
+    ASSERT_TRUE(view->EffectPlaying());
+    // The next-picture key ends the effect and pages on.
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_FALSE(view->EffectPlaying());
+    EXPECT_EQ(doc->m_nCurrent, 1);
+
+    // A slideshow step due during an effect waits for its end.
+    run.frame->ExecuteCommand(res::ID_FULL_SCREEN);
+    run.frame->ExecuteCommand(res::ID_SLIDE_START);
+    view->RedrawNow();
+    ASSERT_TRUE(view->EffectPlaying());
+    view->OnTimer(1111);
+    EXPECT_EQ(doc->m_nCurrent, 1);
+    PlayOut(view);
+    QApplication::processEvents();
+    EXPECT_EQ(doc->m_nCurrent, 2);
+
+    // Escape during the effect: full screen and the show end at once, and
+    // the step that fell due does not come.
+    view->RedrawNow();
+    ASSERT_TRUE(view->EffectPlaying());
+    view->OnTimer(1111);
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_FALSE(view->EffectPlaying());
+    EXPECT_EQ(run.frame->m_bFullScreen, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(doc->m_nCurrent, 2);
+    EXPECT_FALSE(run.frame->m_bSlideShow);
 }
 
 TEST(ViewEffects, ImmediateEffectsRestoreThePicture)
