@@ -18,6 +18,10 @@
 
 namespace {
 
+// The end of every pause that is waited out on the clock, not in the event
+// loop.
+constexpr int kClockWaitMs = 3;
+
 // The command that selects each load effect, by effect number 1..10.
 constexpr int kEffectCommands[11] = {0,
                                      res::ID_EFFECT_MOSAIC,
@@ -147,8 +151,8 @@ void CKorvexView::RegisterEffectCommands()
 // repainting what it uncovers, and input reaches it. The steps and pauses are
 // those of the effect played in one go: a pause runs from the start of a
 // step's drawing to the start of the next, is spent in the event loop but
-// for its last millisecond, which is waited out on the clock so that timer
-// latency does not stretch the effect.
+// for its last few milliseconds, which are waited out on the clock so that
+// the latency of waking from the event loop does not stretch the effect.
 void CKorvexView::StartEffect(EffectRun run, bool immediate)
 {
     m_effect = std::move(run);
@@ -183,7 +187,7 @@ void CKorvexView::DrawEffectStep()
     m_nStepPause = pause;
     const DWORD spent = timeGetTime() - m_dwStepStart;
     const int rest = DWORD(pause) > spent ? pause - int(spent) : 0;
-    m_pEffectTimer->start(ClockIsReal() && rest > 1 ? rest - 1 : 0);
+    m_pEffectTimer->start(ClockIsReal() && rest > kClockWaitMs ? rest - kClockWaitMs : 0);
 }
 
 void CKorvexView::StopEffect()
@@ -207,10 +211,11 @@ void CKorvexView::EndEffect()
         UpdatePanCursor();
     }
     if (m_bSlideStepDue) {
-        // After whatever input ended the effect (Escape ends the show), and a
-        // whole second before the step after.
-        m_bSlideStepDue = false;
+        // After whatever input ended the effect (Escape ends the show, Page
+        // Down shows its picture first), and a whole second before the next.
         QTimer::singleShot(0, this, [this] {
+            if (!m_bSlideStepDue || m_bRedrawQueued || EffectPlaying())
+                return; // still due: once the picture on its way is shown
             if (m_pSlideTimer->isActive())
                 m_pSlideTimer->start();
             OnTimer(1111);

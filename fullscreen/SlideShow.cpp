@@ -18,6 +18,7 @@ void CKorvexView::OnSlideStart()
     if (!m_pFrame)
         return;
     m_pFrame->m_bSlideShow = 1;
+    m_bSlideStepDue = false;
     m_pSlideTimer->start(); // the first new picture comes a second later
 }
 
@@ -42,6 +43,7 @@ void CKorvexView::OnTimer(int id)
         m_bSlideStepDue = true;
         return;
     }
+    m_bSlideStepDue = false;
     CKorvexDoc* doc = m_pDocument;
     if (!m_pFrame || !m_pFrame->m_bSlideShow || doc->m_nLast < 0) {
         // Stopped, or Delete emptied the folder: nothing left to show.
