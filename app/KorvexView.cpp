@@ -6,6 +6,7 @@
 #include "PrintSupport.h"
 #include "formats/colourprofile.h"
 #include "formats/messages.h"
+#include "formats/safefile.h"
 #include "formats/save.h"
 #include "platform/folder.h"
 #include "res/resources.h"
@@ -369,9 +370,13 @@ void CKorvexView::OnFileSaveAs()
         if (Services().MessageBox(window(), text, res::String(res::IDS_APP_TITLE), MB_YESNO, BoxIcon::Warning) != IDYES)
             return;
     }
-    // Any message of the writer's own has been shown by now.
-    if (!SavePicture(m_picture, path, format))
-        AfxMessageBox("保存文件失败!");
+    // Any message of the writer's own has been shown by now; the file's own
+    // failure (a folder that may not be written, a full disk) is said here.
+    ClearSaveFailure();
+    if (!SavePicture(m_picture, path, format)) {
+        const std::string reason = LastSaveFailure();
+        AfxMessageBox(reason.empty() ? std::string("保存文件失败!") : "保存文件失败!\n" + reason);
+    }
 }
 
 void CKorvexView::OnDeletePicture()

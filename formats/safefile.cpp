@@ -10,6 +10,28 @@
 
 namespace {
 
+thread_local std::string g_lastFailure;
+
+// What went wrong, in the user's words; `folder` says the folder was being
+// written (the temporary file), not the file itself.
+void NoteFailure(int error, bool folder)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: g_lastFailure = folder ? "没有在该文件夹中创建文件的权限。" : "没有写入该文件的权限。"; break;
+    case EROFS: g_lastFailure = "该文件夹所在的磁盘是只读的。"; break;
+    case ENOSPC:
+    case EDQUOT: g_lastFailure = "磁盘空间不足。"; break;
+    case EFBIG: g_lastFailure = "文件超出了允许的大小。"; break;
+    case ENOENT:
+    case ENOTDIR: g_lastFailure = "该文件夹不存在。"; break;
+    case ENAMETOOLONG: g_lastFailure = "文件名太长。"; break;
+    case ELOOP: g_lastFailure = "符号链接太多或形成了循环。"; break;
+    case EINVAL: g_lastFailure = folder ? std::string("写入时发生错误。") : "该名称不是普通文件。"; break;
+    default: g_lastFailure = std::string("写入时发生错误（") + std::strerror(error) + "）。"; break;
+    }
+}
+
 // The file a path names once symbolic links are followed, existing or not
 // (a dangling link names the file a write would create). Empty when the
 // links loop or cannot be read.
@@ -63,6 +85,16 @@ void SyncFolderOf(const std::string& path)
 
 } // namespace
 
+std::string LastSaveFailure()
+{
+    return g_lastFailure;
+}
+
+void ClearSaveFailure()
+{
+    g_lastFailure.clear();
+}
+
 SafeFile::~SafeFile()
 {
     Abandon();
@@ -73,19 +105,24 @@ std::FILE* SafeFile::Open(const std::string& target)
     Abandon();
     m_failed = false;
     m_target = FollowLinks(target);
-    if (m_target.empty())
+    if (m_target.empty()) {
+        NoteFailure(errno, false);
         return nullptr;
+    }
     struct stat st;
     m_replacing = stat(m_target.c_str(), &st) == 0;
     if (m_replacing) {
         // Renaming would replace what a plain write could not: a file the
         // user may not write, or a FIFO, device or folder.
         if (!S_ISREG(st.st_mode)) {
+            NoteFailure(EINVAL, false);
             errno = EINVAL;
             return nullptr;
         }
-        if (faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
+        if (faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0) {
+            NoteFailure(errno, false);
             return nullptr;
+        }
         m_mode = st.st_mode & 07777;
         m_owner = st.st_uid;
         m_group = st.st_gid;
@@ -93,11 +130,14 @@ std::FILE* SafeFile::Open(const std::string& target)
     KeepFileSizeLimitFromKilling();
     std::string pattern = m_target + ".tmp-XXXXXX";
     int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        NoteFailure(errno, true);
         return nullptr;
+    }
     m_temp = pattern;
     m_file = fdopen(fd, "wb");
     if (!m_file) {
+        NoteFailure(errno, true);
         close(fd);
         unlink(m_temp.c_str());
         m_temp.clear();
@@ -110,8 +150,10 @@ bool SafeFile::Write(const void* data, std::size_t bytes)
 {
     if (!m_file)
         return false;
-    if (bytes && std::fwrite(data, 1, bytes, m_file) != bytes)
+    if (bytes && std::fwrite(data, 1, bytes, m_file) != bytes && !m_failed) {
         m_failed = true;
+        NoteFailure(errno, true);
+    }
     return !m_failed;
 }
 
@@ -119,7 +161,15 @@ bool SafeFile::Commit()
 {
     if (!m_file)
         return false;
-    bool ok = !m_failed && std::fflush(m_file) == 0 && !std::ferror(m_file);
+    bool ok = !m_failed;
+    // The first failure is the one the user is told about.
+    auto fail = [&ok](int error) {
+        if (ok)
+            NoteFailure(error, true);
+        ok = false;
+    };
+    if (ok && (std::fflush(m_file) != 0 || std::ferror(m_file)))
+        fail(errno);
     // The replacement keeps the old file's owner (where we may give it) and
     // permission bits; a new file gets the usual 0666 less the umask rather
     // than mkstemp's private 0600.
@@ -140,12 +190,12 @@ bool SafeFile::Commit()
     // soon after leaves the old picture or the new one, never an empty file.
     // A file system that cannot sync (EINVAL) has nothing better to offer.
     if (ok && m_replacing && fsync(fileno(m_file)) != 0 && errno != EINVAL)
-        ok = false;
+        fail(errno);
     if (std::fclose(m_file) != 0)
-        ok = false;
+        fail(errno);
     m_file = nullptr;
     if (ok && std::rename(m_temp.c_str(), m_target.c_str()) != 0)
-        ok = false;
+        fail(errno);
     if (ok && m_replacing)
         SyncFolderOf(m_target); // the rename itself
     if (!ok)

@@ -9,6 +9,12 @@
 #include <string>
 #include <sys/types.h>
 
+// Why the last save through a SafeFile failed, as a sentence for the user;
+// empty when nothing failed on the file itself since the last clear (an
+// encoder's own failure leaves it empty).
+std::string LastSaveFailure();
+void ClearSaveFailure();
+
 class SafeFile {
 public:
     SafeFile() = default;

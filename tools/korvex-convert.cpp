@@ -6,6 +6,7 @@
 // Messages the viewer would show in a message box go to standard error.
 // Exit status: 0 success, 1 refused or not written, 2 bad arguments.
 #include "formats/messages.h"
+#include "formats/safefile.h"
 #include "formats/save.h"
 #include "picture/picture.h"
 
@@ -89,8 +90,9 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    ClearSaveFailure();
     if (!SavePicture(picture, out, format)) {
-        std::fprintf(stderr, "korvex-convert: %s: 保存文件失败!\n", out.c_str());
+        std::fprintf(stderr, "korvex-convert: %s: 保存文件失败! %s\n", out.c_str(), LastSaveFailure().c_str());
         return 1;
     }
     return 0;

@@ -126,13 +126,33 @@ TEST(SafeWrite, FilesTheUserMayNotWriteAreRefused)
     if (geteuid() == 0) {
         ASSERT_EQ(chown(dir.File("ro.bmp").c_str(), 65534, 65534), 0);
     }
+    const std::string said = dir.File("said.txt");
     const std::string convert =
-        prefix + KORVEX_CONVERT_PATH + " " + dir.File("in.bmp") + " " + dir.File("ro.bmp") + " 2>/dev/null";
+        prefix + KORVEX_CONVERT_PATH + " " + dir.File("in.bmp") + " " + dir.File("ro.bmp") + " 2>" + said;
     const int status = std::system(convert.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(ReadFileBytes(dir.File("ro.bmp")), kOld);
     EXPECT_EQ(ModeOf(dir.File("ro.bmp")), 0444u);
-    EXPECT_EQ(dir.Names().size(), 2u);
+    EXPECT_EQ(dir.Names().size(), 3u);
+    const Bytes text = ReadFileBytes(said);
+    EXPECT_NE(std::string(text.begin(), text.end()).find("没有写入该文件的权限"), std::string::npos);
+    // A writable file in a folder that is not: no temporary can be made, and
+    // the message says it is the folder.
+    ASSERT_EQ(mkdir(dir.File("locked").c_str(), 0755), 0);
+    WriteFileBytes(dir.File("locked/w.bmp"), kOld);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir.File("locked").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown(dir.File("locked/w.bmp").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(chmod(dir.File("locked").c_str(), 0555), 0);
+    const std::string locked = prefix + KORVEX_CONVERT_PATH + " " + dir.File("in.bmp") + " " +
+                               dir.File("locked/w.bmp") + " 2>" + said;
+    EXPECT_NE(std::system(locked.c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("locked/w.bmp")), kOld);
+    const Bytes folderText = ReadFileBytes(said);
+    EXPECT_NE(std::string(folderText.begin(), folderText.end()).find("没有在该文件夹中创建文件的权限"),
+              std::string::npos);
+    ASSERT_EQ(chmod(dir.File("locked").c_str(), 0755), 0);
     // The same user may replace it once it is writable.
     ASSERT_EQ(chmod(dir.File("ro.bmp").c_str(), 0644), 0);
     EXPECT_EQ(std::system(convert.c_str()), 0);
@@ -155,7 +175,7 @@ TEST(SafeWrite, FileSizeLimitFailsTheSaveCleanly)
         const Bytes block(65536, 7);
         const bool opened = file.Open(dir.File("x.bmp")) != nullptr;
         file.Write(block.data(), block.size());
-        _exit(opened && !file.Commit() ? 0 : 1);
+        _exit(opened && !file.Commit() && LastSaveFailure() == "文件超出了允许的大小。" ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -503,16 +503,17 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
     RunningApp run;
     Open(run, src.dir.File("src.bmp"));
     const QString failed = QStringLiteral("保存文件失败!");
-    auto saveFails = [&](const std::string& path) {
+    auto saveFails = [&](const std::string& path, const char* reason) {
         FakeServices& fake = Fake();
         fake.dialogPath = Q(path);
         run.frame->ExecuteCommand(res::ID_FILE_SAVE);
-        // After whatever the writer said itself.
-        EXPECT_EQ(fake.messages.count(failed), 1) << path;
-        EXPECT_EQ(fake.messages.value(fake.messages.size() - 1), failed) << path;
+        // After whatever the writer said itself, with the reason.
+        const QString said = failed + "\n" + QString::fromUtf8(reason);
+        EXPECT_EQ(fake.messages.count(said), 1) << path;
+        EXPECT_EQ(fake.messages.value(fake.messages.size() - 1), said) << path;
     };
     for (const char* name : {"a.bmp", "a.tga", "a.pcx", "a.gif", "a.jpg"})
-        saveFails(out.File(std::string("missing/") + name));
+        saveFails(out.File(std::string("missing/") + name), "该文件夹不存在。");
 
     // A read-only folder; root's rights over it are set aside meanwhile.
     std::filesystem::create_directory(out.File("ro"));
@@ -521,8 +522,8 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
     const bool root = ::geteuid() == 0;
     if (root)
         ::setfsuid(65534);
-    saveFails(out.File("ro/a.bmp"));
-    saveFails(out.File("ro/a.gif"));
+    saveFails(out.File("ro/a.bmp"), "没有在该文件夹中创建文件的权限。");
+    saveFails(out.File("ro/a.gif"), "没有在该文件夹中创建文件的权限。");
     if (root)
         ::setfsuid(0);
     EXPECT_TRUE(std::filesystem::is_empty(out.File("ro")));
@@ -539,8 +540,8 @@ TEST(FileCommands, FailedSaveSaysSoOnce)
         }
         std::fclose(fill);
     }
-    saveFails(out.File("full/a.bmp"));
-    saveFails(out.File("full/a.pcx"));
+    saveFails(out.File("full/a.bmp"), "磁盘空间不足。");
+    saveFails(out.File("full/a.pcx"), "磁盘空间不足。");
     EXPECT_FALSE(std::filesystem::exists(out.File("full/a.bmp")) || std::filesystem::exists(out.File("full/a.pcx")));
     ::umount2(out.File("full").c_str(), MNT_DETACH);
 }

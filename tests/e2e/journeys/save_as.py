@@ -87,6 +87,8 @@ def run(s):
         s.file_dialog(["ctrl+s"], k.SAVE_TITLE, locked + "/x.bmp")
         box = s.wait_window(k.MESSAGE_TITLE)
         s.wait_text(s.window_rect(box), "保存文件失败!")
+        # With the reason, which differs for a read-only disk.
+        s.wait_text(s.window_rect(box), "该文件夹所在的磁盘是只读的。" if mounted else "没有在该文件夹中创建文件的权限。")
         s.key("Return")
         s.wait_no_window(k.MESSAGE_TITLE)
         k.check(not os.listdir(locked), "a file appeared in the locked folder: %s" % os.listdir(locked))
