@@ -14,6 +14,8 @@
 #include <new>
 #include <utility>
 
+namespace {
+
 // The steps of one effect as a coroutine: each resumption draws one step and
 // yields the pause in milliseconds that follows it (0 for a closing draw
 // that is shown without a pause). Destroying it ends the effect where it is.
@@ -61,8 +63,6 @@ private:
     explicit Steps(std::coroutine_handle<promise_type> handle) : m_handle(handle) {}
     std::coroutine_handle<promise_type> m_handle;
 };
-
-namespace {
 
 // v times the zoom, truncated toward zero. Clamped so that an absurd zoom
 // gives an absurd rectangle rather than an undefined conversion.
